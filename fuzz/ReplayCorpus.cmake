@@ -1,0 +1,17 @@
+# Replays the checked-in seeds, then mutates a scratch copy of them for a fixed number of
+# runs with a fixed seed, so the result is the same on every machine.
+if(NOT IS_DIRECTORY "${CORPUS}")
+    message(FATAL_ERROR "No seed corpus at ${CORPUS}")
+endif()
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+execute_process(COMMAND "${FUZZER}" -runs=0 "${CORPUS}" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "Seed replay failed (${rc})")
+endif()
+file(GLOB seeds "${CORPUS}/*")
+file(COPY ${seeds} DESTINATION "${WORK}")
+execute_process(COMMAND "${FUZZER}" -seed=1 -runs=20000 -max_len=4096 "-artifact_prefix=${WORK}/" "${WORK}" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "Fuzzing from the seeds failed (${rc})")
+endif()

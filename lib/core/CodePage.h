@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tavro {
+
+// One single-byte code page: each byte to a Unicode character and back.
+class TCodePage {
+public:
+    // "CP866", "CP1251", "CP437", "CP1252" and whatever else iconv knows; null when unknown.
+    static std::shared_ptr<const TCodePage> Get(std::string_view name);
+
+    const std::string& Name() const { return Name_; }
+    // The number in the name ("CP866" gives 866), 0 when there is none.
+    int Number() const { return Number_; }
+
+    char32_t ToUnicode(uint8_t byte) const { return ToUnicode_[byte]; }
+    // -1 when the page has no byte for the character.
+    int FromUnicode(char32_t ch) const;
+
+    std::string ToUtf8(std::string_view bytes) const;
+    // Characters the page lacks become `fallback`; malformed UTF-8 too.
+    std::string FromUtf8(std::string_view utf8, char fallback = '?') const;
+
+private:
+    TCodePage() = default;
+    std::string Name_;
+    int Number_ = 0;
+    std::array<char32_t, 256> ToUnicode_{};
+};
+
+// The OEM code page of the bases and the display code page of the model, converted byte
+// for byte through two tables. A character only one side has maps to a fixed look-alike.
+class TCodePagePair {
+public:
+    // Both directions copy bytes unchanged.
+    static TCodePagePair Identity();
+    // Null when either page is unknown.
+    static std::unique_ptr<TCodePagePair> Create(std::string_view oemName, std::string_view displayName);
+    // CP866 / Windows-1251.
+    static const TCodePagePair& Default();
+
+    bool IsIdentity() const { return Oem_ == nullptr; }
+    // The OEM page, null for the identity pair.
+    const TCodePage* Oem() const { return Oem_.get(); }
+    const TCodePage* Display() const { return Display_.get(); }
+    // The OEM code page number for the CHRS kludge; 0 for the identity pair.
+    int OemNumber() const { return Oem_ ? Oem_->Number() : 0; }
+
+    uint8_t OemToDisplay(uint8_t byte) const { return OemToDisplay_[byte]; }
+    uint8_t DisplayToOem(uint8_t byte) const { return DisplayToOem_[byte]; }
+    std::string OemToDisplay(std::string_view text) const;
+    std::string DisplayToOem(std::string_view text) const;
+
+private:
+    TCodePagePair();
+    std::shared_ptr<const TCodePage> Oem_, Display_;
+    std::array<uint8_t, 256> OemToDisplay_{};
+    std::array<uint8_t, 256> DisplayToOem_{};
+};
+
+// The pair configured for this run; Default() until set.
+const TCodePagePair& ActiveCodePages();
+void SetActiveCodePages(const TCodePagePair& pair);
+
+} // namespace tavro

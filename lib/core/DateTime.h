@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tavro {
+
+// Local date-time as days since 1899-12-30, the fraction being the time of day.
+using TDateTime = double;
+
+// Day number of 1970-01-01.
+constexpr TDateTime UnixDateDelta = 25569.0;
+
+bool TryEncodeDateTime(int year, int month, int day, int hour, int minute, int second, TDateTime& result);
+TDateTime EncodeDateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+struct TDateTimeParts {
+    int Year = 1899, Month = 12, Day = 30, Hour = 0, Minute = 0, Second = 0;
+};
+TDateTimeParts DecodeDateTime(TDateTime value);
+
+// The current local date-time, to the second.
+TDateTime Now();
+
+// DOS date/time stored date-first: the low 16 bits hold the DOS date, the high 16 bits the
+// DOS time. False when the value names no valid date or time.
+bool DosDateFirstToDateTime(uint32_t stored, TDateTime& result);
+uint32_t DateTimeToDosDateFirst(TDateTime value);
+
+// The 19 characters "05 Jan 24  10:03:00" of a 20-byte FTS date field. Any failure gives
+// the current local date-time.
+TDateTime FtsDateToDateTime(std::string_view text);
+bool TryFtsDateToDateTime(std::string_view text, TDateTime& result);
+std::string DateTimeToFtsDate(TDateTime value);
+
+// JAM's seconds since 1970 counted in local time, read as signed. An invalid result
+// converts to 0.
+TDateTime UnixLocalToDateTime(int32_t seconds);
+uint32_t DateTimeToUnixLocal(TDateTime value);
+
+// "2024-01-05T10:03:00", for machine-readable output.
+std::string FormatIsoDateTime(TDateTime value);
+
+} // namespace tavro

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "BufStream.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavro {
+
+// Retry limits of the open routine, in milliseconds.
+constexpr int OpenTimeoutMs = 500;
+// Index, last-read and read-mark files.
+constexpr int ShortOpenTimeoutMs = 200;
+
+// Paths from configurations may use "\" as the separator.
+std::string NormalizeSeparators(std::string_view path);
+
+// The existing file or directory whose name matches `path` ignoring letter case, component
+// by component, where the exact name does not exist; `path` itself when nothing matches.
+std::string ResolveCase(const std::string& path);
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+
+// DOS-style mask with "*" and "?", matched ignoring ASCII case.
+bool MatchMask(std::string_view name, std::string_view mask);
+// Names of the regular files in `dir` matching `mask`; empty when the directory cannot be
+// read.
+std::vector<std::string> ListFiles(const std::string& dir, std::string_view mask);
+
+// Opens a file of a base or configuration, resolving its letter case and retrying until
+// `timeoutMs` has passed while it is locked by another program; then the last error is
+// thrown. A missing file is not retried unless the mode creates it.
+std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode mode, int bufSize,
+                                          int timeoutMs = OpenTimeoutMs);
+
+// Writes a whole file through a temporary file in the same directory that is renamed over
+// the old one, so a crash never leaves a half-written file.
+bool WriteFileAtomically(const std::string& fileName, std::string_view data);
+// The whole file, or false when it cannot be read.
+bool ReadWholeFile(const std::string& fileName, std::string& data, size_t maxSize = SIZE_MAX);
+
+} // namespace tavro

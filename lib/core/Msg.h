@@ -1,0 +1,85 @@
+#pragma once
+
+#include "Address.h"
+#include "DateTime.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavro {
+
+class TCustomBase;
+class TCodePagePair;
+
+using TStringList = std::vector<std::string>;
+using TMsgId = uint32_t;
+
+// A body line; the tag marks lines a template generated and is never stored.
+struct TBodyLine {
+    std::string Text;
+    int LineTag = 0;
+
+    TBodyLine() = default;
+    TBodyLine(std::string text, int tag = 0) : Text(std::move(text)), LineTag(tag) {}
+    bool operator==(const TBodyLine&) const = default;
+};
+using TBodyLines = std::vector<TBodyLine>;
+
+// The format-independent message. Stored messages load their text on the first call of
+// an accessor; strings are in the display code page.
+class TCustomMsg {
+public:
+    explicit TCustomMsg(TCustomBase* base);
+    virtual ~TCustomMsg();
+    TCustomMsg(const TCustomMsg&) = delete;
+    TCustomMsg& operator=(const TCustomMsg&) = delete;
+
+    TStringList Kludges;
+    TBodyLines Body;
+    TStringList Tail;
+    TAddress FromAddr;
+    TAddress ToAddr;
+    uint32_t Attr = 0;
+    TMsgId ReplyTo = 0;
+    std::vector<TMsgId> Replies;
+    std::string FromName;
+    std::string ToName;
+    std::string Subject;
+    TDateTime DateWritten = 0;
+    TDateTime DateArrived = 0;
+
+    TCustomBase* Base() const { return Base_; }
+
+    virtual TStringList& GetKludges() { return Kludges; }
+    virtual TBodyLines& GetBody() { return Body; }
+    virtual TStringList& GetTail() { return Tail; }
+    virtual uint32_t GetAttr() { return Attr; }
+    // Copies text, names, subject, addresses, dates and attributes; not the reply links.
+    virtual void Assign(TCustomMsg* source);
+    // Stores the message through its base's WriteMsg.
+    virtual bool Save();
+
+    // The rest of the first kludge line that starts with `name` (ASCII case ignored),
+    // trimmed; empty when none.
+    std::string GetKludge(std::string_view name) const;
+    // Derives missing origin and destination addresses from kludges and the origin line.
+    void ResolveAddresses();
+
+    // The code pages and SoftCR rule of the owning base (the active pair without one).
+    const TCodePagePair& CodePages() const;
+    bool KeepSoftCR() const;
+
+    // Converts one stored (OEM) line and sorts it into Kludges, Body or Tail. Each format
+    // cuts its raw text into lines itself; textStarted is false at the start of each load.
+    void AddLine(std::string_view oemLine, bool& textStarted);
+
+    // Empties the three line lists.
+    void ClearText();
+
+private:
+    TCustomBase* Base_;
+};
+
+} // namespace tavro
