@@ -14,6 +14,9 @@ namespace tavro {
 // Percentage done, 0..100.
 using TProgress = std::function<void(int)>;
 
+// The storage formats, as the configuration numbers them.
+enum TBaseType : uint8_t { btMsg = 0, btSquish = 1, btJam = 2 };
+
 // The id of no message (what GetMsgId answers outside the range).
 constexpr TMsgId NoMsgId = 0xFFFFFFFF;
 
@@ -87,6 +90,9 @@ protected:
     // The current user's read marks, shared by all formats.
     TSortedList ReadSet;
     bool ReadingsDirty = false;
+    // SetRead and IsRead on ReadSet, for the formats that keep read marks.
+    void SetReadMark(TMsgId id, bool value);
+    bool HasReadMark(TMsgId id) const;
     // Loads and saves ReadSet from and to `fileName` for UserIndex; errors are ignored.
     // dropRepeated drops a second record for an id already merged.
     void LoadReadMarks(const std::string& fileName);

@@ -5,13 +5,17 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tavro {
 
-// One single-byte code page: each byte to a Unicode character and back.
+// One single-byte code page: each byte to a Unicode character and back. Bytes 0..127 are
+// always ASCII; a byte the page leaves undefined reads as U+FFFD.
 class TCodePage {
 public:
-    // "CP866", "CP1251", "CP437", "CP1252" and whatever else iconv knows; null when unknown.
+    // "CP866", "cp866", "866", "Windows-1251" and any other single-byte, ASCII-compatible page
+    // iconv knows; null when unknown. Built once per name and shared.
     static std::shared_ptr<const TCodePage> Get(std::string_view name);
 
     const std::string& Name() const { return Name_; }
@@ -28,13 +32,18 @@ public:
 
 private:
     TCodePage() = default;
+    static std::shared_ptr<const TCodePage> Build(const std::string& name);
     std::string Name_;
     int Number_ = 0;
     std::array<char32_t, 256> ToUnicode_{};
+    // Defined bytes sorted by character, the lowest byte for a character held twice.
+    std::vector<std::pair<char32_t, uint8_t>> FromUnicode_;
 };
 
 // The OEM code page of the bases and the display code page of the model, converted byte
-// for byte through two tables. A character only one side has maps to a fixed look-alike.
+// for byte through two tables. A character only one side has maps to a fixed look-alike:
+// box drawing to "+", "-", "|", blocks to "#", letters to a Latin or Russian look-alike,
+// typographic punctuation to ASCII, anything else to "?".
 class TCodePagePair {
 public:
     // Both directions copy bytes unchanged.
@@ -63,7 +72,8 @@ private:
     std::array<uint8_t, 256> DisplayToOem_{};
 };
 
-// The pair configured for this run; Default() until set.
+// The pair configured for this run; Default() until set. Set it at start-up, before other
+// threads read it.
 const TCodePagePair& ActiveCodePages();
 void SetActiveCodePages(const TCodePagePair& pair);
 

@@ -34,4 +34,6 @@ void WriteFile(const std::string& path, std::string_view data) {
     out.write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
+bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
 } // namespace tavro::test

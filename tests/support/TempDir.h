@@ -23,5 +23,6 @@ private:
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, std::string_view data);
+bool FileExists(const std::string& path);
 
 } // namespace tavro::test

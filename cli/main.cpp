@@ -1,0 +1,8 @@
+#include "Command.h"
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return tavro::cli::RunCli(args, std::cout, std::cerr);
+}

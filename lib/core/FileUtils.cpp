@@ -1,0 +1,280 @@
+#include "FileUtils.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tavro {
+
+std::string NormalizeSeparators(std::string_view path) {
+    std::string result(path);
+    std::replace(result.begin(), result.end(), '\\', '/');
+    return result;
+}
+
+static char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+static bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    return true;
+}
+
+static bool PathExists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The entry of `dir` equal to `name` ignoring ASCII case; the smallest such name when the
+// directory holds several, so the choice does not depend on the directory order.
+static bool FindNoCase(const std::string& dir, std::string_view name, std::string& found) {
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d)
+        return false;
+    bool any = false;
+    while (dirent* entry = ::readdir(d)) {
+        std::string_view entryName = entry->d_name;
+        if (EqualNoCase(entryName, name) && (!any || entryName < found)) {
+            found = entryName;
+            any = true;
+        }
+    }
+    ::closedir(d);
+    return any;
+}
+
+std::string ResolveCase(const std::string& path) {
+    if (path.empty() || PathExists(path))
+        return path;
+    std::string resolved = path.front() == '/' ? "/" : "";
+    size_t pos = 0;
+    while (pos < path.size()) {
+        size_t slash = path.find('/', pos);
+        size_t end = slash == std::string::npos ? path.size() : slash;
+        std::string_view part = std::string_view(path).substr(pos, end - pos);
+        bool last = end == path.size();
+        if (!part.empty()) {
+            std::string candidate = resolved + std::string(part);
+            std::string found;
+            if (part == "." || part == ".." || PathExists(candidate)) {
+                resolved = candidate;
+            } else if (FindNoCase(resolved, part, found)) {
+                resolved += found;
+            } else if (last) {
+                // A file about to be created keeps the name it was given, in the directory
+                // that was found.
+                resolved = candidate;
+            } else {
+                return path;
+            }
+        }
+        if (slash == std::string::npos)
+            break;
+        if (!resolved.empty() && resolved.back() != '/')
+            resolved += '/';
+        else if (resolved.empty())
+            resolved = "./";
+        pos = slash + 1;
+    }
+    // A relative path that began with a doubled or leading "./" of our making keeps its form.
+    if (resolved.rfind("./", 0) == 0 && path.rfind("./", 0) != 0)
+        resolved.erase(0, 2);
+    return resolved;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+static bool MatchWildcards(std::string_view name, std::string_view mask) {
+    size_t n = 0, m = 0;
+    size_t starMask = std::string_view::npos, starName = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == '*') {
+            starMask = m++;
+            starName = n;
+        } else if (m < mask.size() && (mask[m] == '?' || LowerAscii(mask[m]) == LowerAscii(name[n]))) {
+            ++m;
+            ++n;
+        } else if (starMask != std::string_view::npos) {
+            m = starMask + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
+    return m == mask.size();
+}
+
+bool MatchMask(std::string_view name, std::string_view mask) {
+    if (MatchWildcards(name, mask))
+        return true;
+    // As in DOS, "*.*" takes every name and "NAME.*" takes a NAME without an extension.
+    if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*" && name.find('.') == std::string_view::npos)
+        return MatchWildcards(name, mask.substr(0, mask.size() - 2));
+    return false;
+}
+
+std::vector<std::string> ListFiles(const std::string& dir, std::string_view mask) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d)
+        return names;
+    while (dirent* entry = ::readdir(d)) {
+        std::string_view name = entry->d_name;
+        if (name == "." || name == ".." || !MatchMask(name, mask))
+            continue;
+        bool regular = entry->d_type == DT_REG;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
+            regular = FileExists(dir + "/" + std::string(name));
+        if (regular)
+            names.emplace_back(name);
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+static bool CreatesFile(TOpenMode mode) {
+    return mode == TOpenMode::WriteExclusiveCreate || mode == TOpenMode::ReadWriteExclusiveCreate ||
+           mode == TOpenMode::ReadWriteSharedCreate || mode == TOpenMode::Create;
+}
+
+std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode mode, int bufSize,
+                                          int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const std::string name = ResolveCase(fileName);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        try {
+            return std::make_unique<TBufStream>(name, bufSize, mode);
+        } catch (const EFileError& e) {
+            // Waiting cannot make a missing file appear, and last-read files are often
+            // missing: retrying would only delay every such open by the whole timeout.
+            if (e.Code == ENOENT && !CreatesFile(mode))
+                throw;
+            auto now = Clock::now();
+            if (now >= deadline)
+                throw;
+            // A short pause rather than spinning while another program holds the file.
+            std::this_thread::sleep_for(std::min<Clock::duration>(std::chrono::milliseconds(10), deadline - now));
+        }
+    }
+}
+
+static bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+static std::string DirectoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool WriteFileAtomically(const std::string& fileName, std::string_view data) {
+    std::string target = fileName;
+    struct stat old;
+    bool hadOld = ::lstat(fileName.c_str(), &old) == 0;
+    if (hadOld && S_ISLNK(old.st_mode)) {
+        // Replace what the link points at, not the link itself.
+        if (char* real = ::realpath(fileName.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+        hadOld = ::stat(target.c_str(), &old) == 0;
+    }
+
+    static std::atomic<unsigned> counter{0};
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = target + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+
+    bool ok = WriteAll(fd, data);
+    if (ok && hadOld && S_ISREG(old.st_mode))
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable; a failure here leaves a complete file either way.
+    int dirFd = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string& fileName, std::string& data, size_t maxSize) {
+    int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    std::string result;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+        result.reserve(std::min(static_cast<size_t>(st.st_size), maxSize));
+    // Files under /proc report no size, so read until the end rather than trusting st_size.
+    char chunk[65536];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (static_cast<size_t>(n) > maxSize - result.size()) {
+            ok = false;
+            break;
+        }
+        result.append(chunk, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    if (ok)
+        data = std::move(result);
+    return ok;
+}
+
+} // namespace tavro

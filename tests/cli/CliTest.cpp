@@ -1,0 +1,57 @@
+#include "Command.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <sstream>
+
+using namespace tavro::cli;
+
+namespace {
+
+struct TResult {
+    int Status;
+    std::string Out, Err;
+};
+
+TResult Run(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    int status = RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+} // namespace
+
+TEST(Cli, HelpListsEveryCommand) {
+    TResult r = Run({"--help"});
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_NE(r.Out.find("Usage: tavro-cli"), std::string::npos);
+    for (const TCommand& command : Commands())
+        EXPECT_NE(r.Out.find(command.Usage), std::string::npos) << command.Name;
+    EXPECT_EQ(Run({"-h"}).Out, r.Out);
+}
+
+TEST(Cli, VersionNamesThisSystem) {
+    TResult r = Run({"--version"});
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_EQ(r.Out, "Tavro 2001 Build 0063-RC10/Linux\n");
+}
+
+TEST(Cli, MisuseIsOneLineOnStandardErrorAndAFailure) {
+    for (const auto& args : {std::vector<std::string>{"frobnicate"}, {"sysinfo", "extra"}}) {
+        TResult r = Run(args);
+        EXPECT_NE(r.Status, 0);
+        EXPECT_TRUE(r.Out.empty());
+        EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
+    }
+    EXPECT_NE(Run({}).Status, 0);
+}
+
+TEST(Cli, ProgramRunsAsAProcess) {
+    std::string command = std::string(TAVRO_CLI_PATH) + " --version";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[128] = {};
+    ASSERT_NE(fgets(line, sizeof line, pipe), nullptr);
+    EXPECT_EQ(pclose(pipe), 0);
+    EXPECT_EQ(std::string(line), "Tavro 2001 Build 0063-RC10/Linux\n");
+}
