@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -57,40 +56,29 @@ static bool FindNoCase(const std::string& dir, std::string_view name, std::strin
 std::string ResolveCase(const std::string& path) {
     if (path.empty() || PathExists(path))
         return path;
-    std::string resolved = path.front() == '/' ? "/" : "";
+    // `resolved` always ends with "/" or is empty (the current directory) before a name is added.
+    std::string resolved;
     size_t pos = 0;
-    while (pos < path.size()) {
+    for (;;) {
         size_t slash = path.find('/', pos);
-        size_t end = slash == std::string::npos ? path.size() : slash;
-        std::string_view part = std::string_view(path).substr(pos, end - pos);
-        bool last = end == path.size();
+        bool last = slash == std::string::npos;
+        std::string_view part = std::string_view(path).substr(pos, last ? std::string::npos : slash - pos);
         if (!part.empty()) {
-            std::string candidate = resolved + std::string(part);
             std::string found;
-            if (part == "." || part == ".." || PathExists(candidate)) {
-                resolved = candidate;
-            } else if (FindNoCase(resolved, part, found)) {
+            if (part == "." || part == ".." || PathExists(resolved + std::string(part)))
+                resolved += part;
+            else if (FindNoCase(resolved, part, found))
                 resolved += found;
-            } else if (last) {
-                // A file about to be created keeps the name it was given, in the directory
-                // that was found.
-                resolved = candidate;
-            } else {
+            else if (last)
+                resolved += part; // a file about to be created keeps the name it was given
+            else
                 return path;
-            }
         }
-        if (slash == std::string::npos)
-            break;
-        if (!resolved.empty() && resolved.back() != '/')
-            resolved += '/';
-        else if (resolved.empty())
-            resolved = "./";
+        if (last)
+            return resolved;
+        resolved += '/';
         pos = slash + 1;
     }
-    // A relative path that began with a doubled or leading "./" of our making keeps its form.
-    if (resolved.rfind("./", 0) == 0 && path.rfind("./", 0) != 0)
-        resolved.erase(0, 2);
-    return resolved;
 }
 
 bool FileExists(const std::string& path) {

@@ -1,0 +1,61 @@
+#include "BenchSupport.h"
+
+#include "core/Readings.h"
+
+#include <benchmark/benchmark.h>
+#include <fstream>
+
+using namespace tavro;
+
+namespace {
+
+// A readings file of `count` messages, every other one read by user 3, every one by user 0.
+std::string MakeReadings(const std::string& dir, int count) {
+    std::vector<TReadingsRecord> records(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        records[i].Id = static_cast<uint32_t>(i + 1);
+        records[i].Set(0, true);
+        records[i].Set(3, i % 2 == 0);
+    }
+    std::string file = dir + "/readings";
+    std::ofstream(file, std::ios::binary) << FormatReadings(records);
+    return file;
+}
+
+void BM_LoadReadings(benchmark::State& state) {
+    bench::TScratchDir dir;
+    const int count = bench::Scaled(static_cast<int>(state.range(0)));
+    std::string file = MakeReadings(dir.Path, count);
+    for (auto _ : state) {
+        TSortedList set;
+        LoadReadings(file, 3, set);
+        benchmark::DoNotOptimize(set.Count());
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_LoadReadings)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_SaveReadings(benchmark::State& state) {
+    bench::TScratchDir dir;
+    const int count = bench::Scaled(static_cast<int>(state.range(0)));
+    std::string file = MakeReadings(dir.Path, count);
+    TSortedList existing, read;
+    for (int i = 1; i <= count; ++i) {
+        existing.Add(i);
+        read.Add(i);
+    }
+    bool all = true;
+    for (auto _ : state) {
+        // Alternate between two read sets so every save rewrites the file.
+        if (all)
+            read.Remove(1);
+        else
+            read.Add(1);
+        all = !all;
+        SaveReadings(file, 3, read, existing, false);
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_SaveReadings)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,51 @@
+// Read-mark files come from other readers and users of the same base.
+#include "core/Readings.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+using namespace tavro;
+
+namespace {
+
+std::string ScratchFile() {
+    static std::string file = [] {
+        std::string pattern = "/tmp/tavro-fuzz-readings-XXXXXX";
+        int fd = mkstemp(pattern.data());
+        if (fd >= 0)
+            close(fd);
+        return pattern;
+    }();
+    return file;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    std::vector<TReadingsRecord> records = ParseReadings(bytes);
+    if (records.size() > size / 8)
+        abort();
+    // What is written back parses to the same records.
+    if (ParseReadings(FormatReadings(records)).size() != records.size())
+        abort();
+
+    std::string file = ScratchFile();
+    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(size));
+    int user = size > 0 ? data[0] : 0;
+    TSortedList read;
+    LoadReadings(file, user, read);
+    TSortedList existing;
+    for (int i = 0; i < read.Count(); i += 2)
+        existing.Add(read.Get(i));
+    SaveReadings(file, user, read, existing, size % 2 == 0);
+    TSortedList after;
+    LoadReadings(file, user, after);
+    // Only ids of existing messages survive the save, and all of them.
+    if (after.Count() != existing.Count())
+        abort();
+    return 0;
+}
