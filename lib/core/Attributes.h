@@ -60,6 +60,9 @@ const std::array<TAttrInfo, AttrCount>& AttrTable();
 // apart.
 std::string AttrToStr(uint32_t attr);
 
+// Header attributes to the model's set and back. Only the bits of the table count; header
+// bits it does not name are the caller's to keep. Squish's Scanned bit is read, never
+// written. JAM's sent bit reads as Snt and Scn together, and either of them writes it.
 uint32_t AttrFromMsgWord(uint16_t word);
 uint16_t AttrToMsgWord(uint32_t attr);
 uint32_t AttrFromSquish(uint32_t squishAttr);

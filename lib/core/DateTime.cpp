@@ -176,7 +176,8 @@ bool TryFtsDateToDateTime(std::string_view text, TDateTime& result) {
     } else {
         // Some writers put the year minus 1900 there ("05 Jan 124  10:03:00"); the time
         // then sits one place further right.
-        if (!FieldToInt(std::string_view(s).substr(7, 3), year))
+        // A fourth digit would make the quirk read "2024" as 2102.
+        if (!FieldToInt(std::string_view(s).substr(7, 3), year) || (s[10] >= '0' && s[10] <= '9'))
             return false;
         if (s[11] == ' ')
             s.erase(11, 1);

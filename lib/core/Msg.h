@@ -56,29 +56,36 @@ public:
     virtual TBodyLines& GetBody() { return Body; }
     virtual TStringList& GetTail() { return Tail; }
     virtual uint32_t GetAttr() { return Attr; }
-    // Copies text, names, subject, addresses, dates and attributes; not the reply links.
+    // Copies text, names, subject, addresses, dates and attributes; not the reply links. A
+    // null source changes nothing.
     virtual void Assign(TCustomMsg* source);
-    // Stores the message through its base's WriteMsg.
+    // Stores the message through its base's WriteMsg; false without a base.
     virtual bool Save();
 
-    // The rest of the first kludge line that starts with `name` (ASCII case ignored),
-    // trimmed; empty when none.
+    // The rest of the first kludge line whose text after the ^A starts with `name` (ASCII
+    // case ignored), trimmed; empty when none. `name` carries its colon where the kludge has
+    // one: "MSGID:", "INTL".
     std::string GetKludge(std::string_view name) const;
-    // Derives missing origin and destination addresses from kludges and the origin line.
+    // Derives the origin and destination addresses from REPLYTO, INTL with FMPT and TOPT,
+    // MSGID, REPLY and, for a still unknown origin, the origin line. Point numbers that are
+    // not integers are ignored.
     void ResolveAddresses();
 
     // The code pages and SoftCR rule of the owning base (the active pair without one).
     const TCodePagePair& CodePages() const;
     bool KeepSoftCR() const;
 
-    // Converts one stored (OEM) line and sorts it into Kludges, Body or Tail. Each format
-    // cuts its raw text into lines itself; textStarted is false at the start of each load.
+    // Converts one stored (OEM) line, dropping SoftCR unless the base keeps it, and sorts it
+    // into Kludges, Body or Tail. Each format cuts its raw text into lines itself;
+    // textStarted is false at the start of each load.
     void AddLine(std::string_view oemLine, bool& textStarted);
 
     // Empties the three line lists.
     void ClearText();
 
 private:
+    void AddressFromOrigin();
+
     TCustomBase* Base_;
 };
 

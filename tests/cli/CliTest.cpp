@@ -13,7 +13,7 @@ struct TResult {
     std::string Out, Err;
 };
 
-TResult Run(std::vector<std::string> args) {
+TResult Invoke(std::vector<std::string> args) {
     std::ostringstream out, err;
     int status = RunCli(args, out, err);
     return {status, out.str(), err.str()};
@@ -22,28 +22,28 @@ TResult Run(std::vector<std::string> args) {
 } // namespace
 
 TEST(Cli, HelpListsEveryCommand) {
-    TResult r = Run({"--help"});
+    TResult r = Invoke({"--help"});
     EXPECT_EQ(r.Status, 0);
     EXPECT_NE(r.Out.find("Usage: tavro-cli"), std::string::npos);
     for (const TCommand& command : Commands())
         EXPECT_NE(r.Out.find(command.Usage), std::string::npos) << command.Name;
-    EXPECT_EQ(Run({"-h"}).Out, r.Out);
+    EXPECT_EQ(Invoke({"-h"}).Out, r.Out);
 }
 
 TEST(Cli, VersionNamesThisSystem) {
-    TResult r = Run({"--version"});
+    TResult r = Invoke({"--version"});
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Out, "Tavro 2001 Build 0063-RC10/Linux\n");
 }
 
 TEST(Cli, MisuseIsOneLineOnStandardErrorAndAFailure) {
     for (const auto& args : {std::vector<std::string>{"frobnicate"}, {"sysinfo", "extra"}}) {
-        TResult r = Run(args);
+        TResult r = Invoke(args);
         EXPECT_NE(r.Status, 0);
         EXPECT_TRUE(r.Out.empty());
         EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
     }
-    EXPECT_NE(Run({}).Status, 0);
+    EXPECT_NE(Invoke({}).Status, 0);
 }
 
 TEST(Cli, ProgramRunsAsAProcess) {

@@ -1,0 +1,133 @@
+#include "Msg.h"
+
+#include "Attributes.h"
+#include "Base.h"
+#include "CodePage.h"
+#include "StorageText.h"
+#include "StrUtils.h"
+
+namespace tavro {
+
+namespace {
+
+constexpr char Ctrl_A = '\x01';
+constexpr std::string_view SeenBy = "SEEN-BY: ";
+constexpr std::string_view OriginPrefix = " * Origin: ";
+
+// FMPT and TOPT carry a bare point number; anything else is ignored rather than guessed at.
+bool ParsePoint(std::string_view text, uint16_t& point) {
+    int32_t value = 0;
+    if (!StrToInt(text, value))
+        return false;
+    point = static_cast<uint16_t>(value);
+    return true;
+}
+
+} // namespace
+
+TCustomMsg::TCustomMsg(TCustomBase* base) : Base_(base) {}
+
+TCustomMsg::~TCustomMsg() = default;
+
+void TCustomMsg::Assign(TCustomMsg* source) {
+    if (source == nullptr || source == this)
+        return;
+    // The accessors load the source's text, which also derives its addresses.
+    Kludges = source->GetKludges();
+    Body = source->GetBody();
+    Tail = source->GetTail();
+    Attr = source->GetAttr();
+    FromName = source->FromName;
+    ToName = source->ToName;
+    Subject = source->Subject;
+    FromAddr.Assign(&source->FromAddr);
+    ToAddr.Assign(&source->ToAddr);
+    DateWritten = source->DateWritten;
+    DateArrived = source->DateArrived;
+}
+
+bool TCustomMsg::Save() { return Base_ != nullptr && Base_->WriteMsg(this); }
+
+std::string TCustomMsg::GetKludge(std::string_view name) const {
+    for (const std::string& line : Kludges) {
+        if (line.size() < name.size() + 1)
+            continue;
+        std::string_view view(line);
+        if (EqualsNoCase(view.substr(1, name.size()), name))
+            return Trim(view.substr(1 + name.size()));
+    }
+    return {};
+}
+
+void TCustomMsg::ResolveAddresses() {
+    std::string replyTo = GetKludge("REPLYTO:");
+    std::string intl = GetKludge("INTL");
+    std::string msgId;
+    size_t blank = intl.find(' ');
+    if (!replyTo.empty()) {
+        FromAddr.Parse(FirstWord(replyTo));
+    } else if (!intl.empty() && blank != std::string::npos) {
+        // The INTL origin; tossers write single blanks, but extra ones are harmless here.
+        FromAddr.Parse(FirstWord(std::string_view(intl).substr(blank + 1)));
+        std::string fmpt = GetKludge("FMPT");
+        if (!fmpt.empty())
+            ParsePoint(fmpt, FromAddr.Point);
+    } else if (msgId = GetKludge("MSGID:"); !msgId.empty()) {
+        FromAddr.Parse(FirstWord(msgId));
+    } else {
+        FromAddr.Clear();
+    }
+
+    std::string reply = GetKludge("REPLY:");
+    if (!reply.empty()) {
+        ToAddr.Parse(FirstWord(reply));
+    } else {
+        if (!intl.empty())
+            ToAddr.Parse(FirstWord(intl));
+        else if (Attr & atLoc)
+            ToAddr.Zone = FromAddr.Zone;
+        std::string topt = GetKludge("TOPT");
+        if (!topt.empty())
+            ParsePoint(FirstWord(topt), ToAddr.Point);
+    }
+
+    if (!FromAddr.IsValid())
+        AddressFromOrigin();
+}
+
+void TCustomMsg::AddressFromOrigin() {
+    for (const TBodyLine& line : Body) {
+        if (!StartsWithNoCase(line.Text, OriginPrefix))
+            continue;
+        size_t open = line.Text.rfind('(');
+        size_t close = line.Text.rfind(')');
+        if (open != std::string::npos && close != std::string::npos && open < close)
+            FromAddr.Parse(TrimView(std::string_view(line.Text).substr(open + 1, close - open - 1)));
+        return;
+    }
+}
+
+const TCodePagePair& TCustomMsg::CodePages() const { return Base_ ? Base_->CodePages : ActiveCodePages(); }
+
+bool TCustomMsg::KeepSoftCR() const { return Base_ && Base_->DoNotIgnoreSoftCR; }
+
+void TCustomMsg::AddLine(std::string_view oemLine, bool& textStarted) {
+    std::string line = DecodeStoredText(oemLine, CodePages(), KeepSoftCR());
+    if (!line.empty() && line.front() == Ctrl_A) {
+        (textStarted ? Tail : Kludges).push_back(std::move(line));
+        return;
+    }
+    if (StartsWithNoCase(line, SeenBy))
+        Tail.push_back(std::move(line));
+    else
+        Body.emplace_back(std::move(line));
+    textStarted = true;
+}
+
+void TCustomMsg::ClearText() {
+    Kludges.clear();
+    Body.clear();
+    Tail.clear();
+}
+
+} // namespace tavro
