@@ -1,5 +1,5 @@
 // Addresses typed by the user or read from kludges, origin lines and tosser configurations.
-#include "Address.h"
+#include "core/Address.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Stored dates: FTS date strings, DOS date-first words and JAM's local Unix seconds, and
 // the formatters on whatever values they produce (or arbitrary doubles).
-#include "DateTime.h"
+#include "core/DateTime.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -19,7 +19,9 @@ bool ToNumber(std::string_view text, uint16_t& value) {
     return true;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Reads the fields of a partial address from its right end: each field is the run of digits
 // left of the cursor when its own separator (or the start of the text) precedes it; when
@@ -86,9 +88,9 @@ void TAddress::Parse(std::string_view text) {
     }
     std::string_view rest = text.substr(slash + 1);
     size_t dot = rest.find('.');
-    bool ok = dot == std::string_view::npos
-                  ? ToNumber(rest, parsed.Node)
-                  : ToNumber(rest.substr(0, dot), parsed.Node) && ToNumber(rest.substr(dot + 1), parsed.Point);
+    bool ok = dot == std::string_view::npos ? ToNumber(rest, parsed.Node)
+                                            : ToNumber(rest.substr(0, dot), parsed.Node) &&
+                                                  ToNumber(rest.substr(dot + 1), parsed.Point);
     if (!ok) {
         Clear();
         return;
@@ -99,7 +101,9 @@ void TAddress::Parse(std::string_view text) {
     Point = parsed.Point;
 }
 
-void TAddress::ParseRelative(std::string_view text) { ParseRelative(text, Settings().OldAddrStyle); }
+void TAddress::ParseRelative(std::string_view text) {
+    ParseRelative(text, Settings().OldAddrStyle);
+}
 
 void TAddress::ParseRelative(std::string_view text, bool oldAddrStyle) {
     TRelativeReader reader(text);

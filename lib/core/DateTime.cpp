@@ -18,7 +18,9 @@ constexpr int64_t MaxDay = 2958465;
 // The Julian day number of 1899-12-30, so that day 2440588 lands on 1970-01-01.
 constexpr int64_t JulianDayOfZero = 2440588 - 25569;
 
-bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+bool IsLeapYear(int year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
 
 int DaysInMonth(int year, int month) {
     static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -175,8 +177,8 @@ bool TryFtsDateToDateTime(std::string_view text, TDateTime& result) {
             return false;
     } else {
         // Some writers put the year minus 1900 there ("05 Jan 124  10:03:00"); the time
-        // then sits one place further right.
-        // A fourth digit would make the quirk read "2024" as 2102.
+        // then sits one place further right. A fourth digit is no such year: "2024" would
+        // read as 2102.
         if (!FieldToInt(std::string_view(s).substr(7, 3), year) || (s[10] >= '0' && s[10] <= '9'))
             return false;
         if (s[11] == ' ')
@@ -220,8 +222,8 @@ TDateTime UnixLocalToDateTime(int32_t seconds) {
     TDateTimeParts p;
     CivilFromDay(2440588 + days - JulianDayOfZero, p);
     TDateTime result = 0;
-    if (!TryEncodeDateTime(p.Year, p.Month, p.Day, static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
-                           static_cast<int>(rest % 60), result))
+    if (!TryEncodeDateTime(p.Year, p.Month, p.Day, static_cast<int>(rest / 3600),
+                           static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60), result))
         return 0;
     return result;
 }
@@ -238,8 +240,8 @@ uint32_t DateTimeToUnixLocal(TDateTime value) {
 std::string FormatIsoDateTime(TDateTime value) {
     TDateTimeParts p = DecodeDateTime(value);
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour, p.Minute,
-                  p.Second);
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour,
+                  p.Minute, p.Second);
     return buffer;
 }
 
