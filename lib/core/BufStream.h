@@ -63,7 +63,8 @@ public:
     bool LockRange(int64_t offset, int64_t length, bool exclusive = true);
     bool UnlockRange(int64_t offset, int64_t length);
 
-    // The last buffer fill read no byte.
+    // The last buffer fill read no byte. Seek and SetSize clear it, so a reader that goes
+    // back can loop on it again.
     bool Eof = false;
 
 private:

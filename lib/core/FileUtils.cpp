@@ -19,7 +19,9 @@ std::string NormalizeSeparators(std::string_view path) {
     return result;
 }
 
-static char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+static char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 static bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -164,7 +166,8 @@ std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode
             if (now >= deadline)
                 throw;
             // A short pause rather than spinning while another program holds the file.
-            std::this_thread::sleep_for(std::min<Clock::duration>(std::chrono::milliseconds(10), deadline - now));
+            std::this_thread::sleep_for(
+                std::min<Clock::duration>(std::chrono::milliseconds(10), deadline - now));
         }
     }
 }

@@ -18,7 +18,9 @@ constexpr int ShortOpenTimeoutMs = 200;
 std::string NormalizeSeparators(std::string_view path);
 
 // The existing file or directory whose name matches `path` ignoring letter case, component
-// by component, where the exact name does not exist; `path` itself when nothing matches.
+// by component, where the exact name does not exist. When only the last name has no match,
+// the directories found and that name as given (a file about to be created); `path` itself
+// when a directory has no match.
 std::string ResolveCase(const std::string& path);
 
 bool FileExists(const std::string& path);

@@ -142,7 +142,8 @@ void TSortedList::Clear() {
 }
 
 bool TSortedList::operator==(const TSortedList& other) const {
-    return Count_ == other.Count_ && std::equal(Items_.begin(), Items_.begin() + Count_, other.Items_.begin());
+    return Count_ == other.Count_ &&
+           std::equal(Items_.begin(), Items_.begin() + Count_, other.Items_.begin());
 }
 
 } // namespace tavro

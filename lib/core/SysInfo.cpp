@@ -27,10 +27,14 @@ std::string Limited(std::string_view text) {
     return std::string(text.substr(0, end));
 }
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' || text.front() == '\n'))
+    while (!text.empty() && IsBlank(text.front()))
         text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))
+    while (!text.empty() && IsBlank(text.back()))
         text.remove_suffix(1);
     return text;
 }
@@ -214,6 +218,8 @@ int UtcOffset() {
     return static_cast<int>(local.tm_gmtoff / 60);
 }
 
-std::string VersionText(const TSystemInfo& info) { return "Tavro 2001 Build 0063-RC10/" + info.OsShortName; }
+std::string VersionText(const TSystemInfo& info) {
+    return "Tavro 2001 Build 0063-RC10/" + info.OsShortName;
+}
 
 } // namespace tavro

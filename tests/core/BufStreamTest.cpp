@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -196,9 +198,11 @@ TEST(BufStream, MatchesAPlainStringUnderRandomOperations) {
             case 1: {
                 std::string buf(static_cast<size_t>(len), '\0');
                 int64_t n = stream.Read(buf.data(), len);
-                int64_t expected = std::max<int64_t>(0, std::min<int64_t>(len, static_cast<int64_t>(model.size()) - pos));
+                int64_t expected =
+                    std::max<int64_t>(0, std::min<int64_t>(len, static_cast<int64_t>(model.size()) - pos));
                 ASSERT_EQ(n, expected) << "step " << step;
-                ASSERT_EQ(buf.substr(0, static_cast<size_t>(n)), model.substr(std::min<size_t>(pos, model.size()), n));
+                ASSERT_EQ(buf.substr(0, static_cast<size_t>(n)),
+                          model.substr(std::min<size_t>(pos, model.size()), n));
                 pos += n;
                 break;
             }
@@ -206,6 +210,8 @@ TEST(BufStream, MatchesAPlainStringUnderRandomOperations) {
             case 3: {
                 std::string data(static_cast<size_t>(len), static_cast<char>('A' + step % 26));
                 stream.Write(data.data(), len);
+                if (len == 0)
+                    break;
                 if (model.size() < static_cast<size_t>(pos))
                     model.resize(static_cast<size_t>(pos), '\0');
                 model.replace(static_cast<size_t>(pos), std::min<size_t>(len, model.size() - pos), data);
