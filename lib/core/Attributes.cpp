@@ -59,8 +59,7 @@ int BitIndex(uint32_t bit) {
     return index;
 }
 
-template <typename TMask>
-uint32_t FromHeader(uint32_t stored, TMask TAttrInfo::*mask) {
+template <typename TMask> uint32_t FromHeader(uint32_t stored, TMask TAttrInfo::*mask) {
     uint32_t attr = 0;
     for (const TAttrInfo& info : Table)
         if (stored & (info.*mask))
@@ -68,8 +67,7 @@ uint32_t FromHeader(uint32_t stored, TMask TAttrInfo::*mask) {
     return attr;
 }
 
-template <typename TMask>
-uint32_t ToHeader(uint32_t attr, TMask TAttrInfo::*mask, bool skipReadOnly) {
+template <typename TMask> uint32_t ToHeader(uint32_t attr, TMask TAttrInfo::*mask, bool skipReadOnly) {
     uint32_t stored = 0;
     for (const TAttrInfo& info : Table)
         if ((attr & info.Bit) && !(skipReadOnly && info.SquishReadOnly))
@@ -79,7 +77,9 @@ uint32_t ToHeader(uint32_t attr, TMask TAttrInfo::*mask, bool skipReadOnly) {
 
 } // namespace
 
-const std::array<TAttrInfo, AttrCount>& AttrTable() { return Table; }
+const std::array<TAttrInfo, AttrCount>& AttrTable() {
+    return Table;
+}
 
 std::string AttrToStr(uint32_t attr) {
     std::string result;
@@ -93,21 +93,31 @@ std::string AttrToStr(uint32_t attr) {
     return result;
 }
 
-uint32_t AttrFromMsgWord(uint16_t word) { return FromHeader(word, &TAttrInfo::MsgMask); }
+uint32_t AttrFromMsgWord(uint16_t word) {
+    return FromHeader(word, &TAttrInfo::MsgMask);
+}
 
 uint16_t AttrToMsgWord(uint32_t attr) {
     return static_cast<uint16_t>(ToHeader(attr, &TAttrInfo::MsgMask, false));
 }
 
-uint32_t AttrFromSquish(uint32_t squishAttr) { return FromHeader(squishAttr, &TAttrInfo::SquishMask); }
+uint32_t AttrFromSquish(uint32_t squishAttr) {
+    return FromHeader(squishAttr, &TAttrInfo::SquishMask);
+}
 
 // Scanned is the tosser's business; the reader only shows it.
-uint32_t AttrToSquish(uint32_t attr) { return ToHeader(attr, &TAttrInfo::SquishMask, true); }
+uint32_t AttrToSquish(uint32_t attr) {
+    return ToHeader(attr, &TAttrInfo::SquishMask, true);
+}
 
 // The sent bit reads as both Snt and Scn, and either of them writes it.
-uint32_t AttrFromJam(uint32_t jamAttr) { return FromHeader(jamAttr, &TAttrInfo::JamMask); }
+uint32_t AttrFromJam(uint32_t jamAttr) {
+    return FromHeader(jamAttr, &TAttrInfo::JamMask);
+}
 
-uint32_t AttrToJam(uint32_t attr) { return ToHeader(attr, &TAttrInfo::JamMask, false); }
+uint32_t AttrToJam(uint32_t attr) {
+    return ToHeader(attr, &TAttrInfo::JamMask, false);
+}
 
 uint32_t AttrFromFlagsKludge(const std::vector<std::string>& kludges) {
     for (const std::string& line : kludges) {

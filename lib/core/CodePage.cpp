@@ -12,7 +12,9 @@ namespace {
 
 constexpr char32_t Undefined = 0xFFFD;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // "866" is how users write CP866; iconv wants the prefix.
 std::string CanonicalName(std::string_view name) {
@@ -138,31 +140,30 @@ struct TFit {
 };
 
 constexpr TFit FitTable[] = {
-    {0x00A6, {'|'}},          {0x00A9, {'C'}},          {0x00AB, {'"'}},
-    {0x00AC, {'-'}},          {0x00AD, {'-'}},          {0x00AE, {'R'}},          {0x00B1, {'+'}},
-    {0x00B2, {'2'}},          {0x00B3, {'3'}},          {0x00B5, {'u'}},          {0x00B7, {'.'}},
-    {0x00B9, {'1'}},          {0x00BB, {'"'}},          {0x0152, {'O'}},
-    {0x0153, {'o'}},          {0x0160, {'S'}},          {0x0161, {'s'}},          {0x0178, {'Y'}},
-    {0x017D, {'Z'}},          {0x017E, {'z'}},          {0x0192, {'f'}},          {0x02C6, {'^'}},
-    {0x02DC, {'~'}},          {0x0393, {'G'}},          {0x0398, {'O'}},          {0x03A3, {'E'}},
-    {0x03A6, {'O'}},          {0x03A9, {'O'}},          {0x03B1, {'a'}},          {0x03B4, {'d'}},
-    {0x03B5, {'e'}},          {0x03C0, {'n'}},          {0x03C3, {'o'}},          {0x03C4, {'t'}},
-    {0x03C6, {'o'}},          {0x0402, {0x0414, 'D'}},  {0x0403, {0x0413, 'G'}},  {0x0405, {'S'}},
-    {0x0406, {'I'}},          {0x0408, {'J'}},          {0x0409, {0x041B, 'L'}},  {0x040A, {0x041D, 'H'}},
-    {0x040B, {0x0427, 'C'}},  {0x040C, {0x041A, 'K'}},  {0x040F, {0x0426, 'U'}},  {0x0452, {0x0434, 'd'}},
-    {0x0453, {0x0433, 'r'}},  {0x0455, {'s'}},          {0x0456, {'i'}},          {0x0458, {'j'}},
-    {0x0459, {0x043B, 'n'}},  {0x045A, {0x043D, 'H'}},  {0x045B, {0x0447, 'h'}},  {0x045C, {0x043A, 'k'}},
-    {0x045F, {0x0446, 'u'}},  {0x0490, {0x0413, 'G'}},  {0x0491, {0x0433, 'r'}},  {0x2010, {'-'}},
-    {0x2011, {'-'}},          {0x2012, {'-'}},          {0x2013, {'-'}},          {0x2014, {'-'}},
-    {0x2015, {'-'}},          {0x2018, {'\''}},         {0x2019, {'\''}},         {0x201A, {','}},
-    {0x201B, {'\''}},         {0x201C, {'"'}},          {0x201D, {'"'}},          {0x201E, {'"'}},
-    {0x201F, {'"'}},          {0x2020, {'+'}},          {0x2021, {'+'}},          {0x2022, {'*'}},
-    {0x2026, {'.'}},          {0x2030, {'%'}},          {0x2039, {'<'}},          {0x203A, {'>'}},
-    {0x207F, {'n'}},          {0x20A7, {'P'}},          {0x20AC, {'E'}},          {0x2116, {'N'}},
-    {0x2122, {'T'}},          {0x2219, {0x00B7, '.'}},  {0x221A, {'V'}},          {0x221E, {'8'}},
-    {0x2229, {'n'}},          {0x2248, {'~'}},          {0x2261, {'='}},          {0x2264, {'<'}},
-    {0x2265, {'>'}},          {0x2310, {'-'}},          {0x2320, {'|'}},          {0x2321, {'|'}},
-    {0x25A0, {'#'}},
+    {0x00A6, {'|'}},         {0x00A9, {'C'}},         {0x00AB, {'"'}},         {0x00AC, {'-'}},
+    {0x00AD, {'-'}},         {0x00AE, {'R'}},         {0x00B1, {'+'}},         {0x00B2, {'2'}},
+    {0x00B3, {'3'}},         {0x00B5, {'u'}},         {0x00B7, {'.'}},         {0x00B9, {'1'}},
+    {0x00BB, {'"'}},         {0x0152, {'O'}},         {0x0153, {'o'}},         {0x0160, {'S'}},
+    {0x0161, {'s'}},         {0x0178, {'Y'}},         {0x017D, {'Z'}},         {0x017E, {'z'}},
+    {0x0192, {'f'}},         {0x02C6, {'^'}},         {0x02DC, {'~'}},         {0x0393, {'G'}},
+    {0x0398, {'O'}},         {0x03A3, {'E'}},         {0x03A6, {'O'}},         {0x03A9, {'O'}},
+    {0x03B1, {'a'}},         {0x03B4, {'d'}},         {0x03B5, {'e'}},         {0x03C0, {'n'}},
+    {0x03C3, {'o'}},         {0x03C4, {'t'}},         {0x03C6, {'o'}},         {0x0402, {0x0414, 'D'}},
+    {0x0403, {0x0413, 'G'}}, {0x0405, {'S'}},         {0x0406, {'I'}},         {0x0408, {'J'}},
+    {0x0409, {0x041B, 'L'}}, {0x040A, {0x041D, 'H'}}, {0x040B, {0x0427, 'C'}}, {0x040C, {0x041A, 'K'}},
+    {0x040F, {0x0426, 'U'}}, {0x0452, {0x0434, 'd'}}, {0x0453, {0x0433, 'r'}}, {0x0455, {'s'}},
+    {0x0456, {'i'}},         {0x0458, {'j'}},         {0x0459, {0x043B, 'n'}}, {0x045A, {0x043D, 'H'}},
+    {0x045B, {0x0447, 'h'}}, {0x045C, {0x043A, 'k'}}, {0x045F, {0x0446, 'u'}}, {0x0490, {0x0413, 'G'}},
+    {0x0491, {0x0433, 'r'}}, {0x2010, {'-'}},         {0x2011, {'-'}},         {0x2012, {'-'}},
+    {0x2013, {'-'}},         {0x2014, {'-'}},         {0x2015, {'-'}},         {0x2018, {'\''}},
+    {0x2019, {'\''}},        {0x201A, {','}},         {0x201B, {'\''}},        {0x201C, {'"'}},
+    {0x201D, {'"'}},         {0x201E, {'"'}},         {0x201F, {'"'}},         {0x2020, {'+'}},
+    {0x2021, {'+'}},         {0x2022, {'*'}},         {0x2026, {'.'}},         {0x2030, {'%'}},
+    {0x2039, {'<'}},         {0x203A, {'>'}},         {0x207F, {'n'}},         {0x20A7, {'P'}},
+    {0x20AC, {'E'}},         {0x2116, {'N'}},         {0x2122, {'T'}},         {0x2219, {0x00B7, '.'}},
+    {0x221A, {'V'}},         {0x221E, {'8'}},         {0x2229, {'n'}},         {0x2248, {'~'}},
+    {0x2261, {'='}},         {0x2264, {'<'}},         {0x2265, {'>'}},         {0x2310, {'-'}},
+    {0x2320, {'|'}},         {0x2321, {'|'}},         {0x25A0, {'#'}},
 };
 
 constexpr bool FitTableSorted() {
@@ -301,7 +302,9 @@ TCodePagePair::TCodePagePair() {
         OemToDisplay_[b] = DisplayToOem_[b] = static_cast<uint8_t>(b);
 }
 
-TCodePagePair TCodePagePair::Identity() { return TCodePagePair(); }
+TCodePagePair TCodePagePair::Identity() {
+    return TCodePagePair();
+}
 
 std::unique_ptr<TCodePagePair> TCodePagePair::Create(std::string_view oemName, std::string_view displayName) {
     auto oem = TCodePage::Get(oemName);
@@ -325,9 +328,13 @@ const TCodePagePair& TCodePagePair::Default() {
     return pair;
 }
 
-std::string TCodePagePair::OemToDisplay(std::string_view text) const { return MapBytes(text, OemToDisplay_); }
+std::string TCodePagePair::OemToDisplay(std::string_view text) const {
+    return MapBytes(text, OemToDisplay_);
+}
 
-std::string TCodePagePair::DisplayToOem(std::string_view text) const { return MapBytes(text, DisplayToOem_); }
+std::string TCodePagePair::DisplayToOem(std::string_view text) const {
+    return MapBytes(text, DisplayToOem_);
+}
 
 namespace {
 TCodePagePair& ActivePair() {
@@ -336,8 +343,12 @@ TCodePagePair& ActivePair() {
 }
 } // namespace
 
-const TCodePagePair& ActiveCodePages() { return ActivePair(); }
+const TCodePagePair& ActiveCodePages() {
+    return ActivePair();
+}
 
-void SetActiveCodePages(const TCodePagePair& pair) { ActivePair() = pair; }
+void SetActiveCodePages(const TCodePagePair& pair) {
+    ActivePair() = pair;
+}
 
 } // namespace tavro

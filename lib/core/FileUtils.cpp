@@ -144,11 +144,6 @@ std::vector<std::string> ListFiles(const std::string& dir, std::string_view mask
     return names;
 }
 
-static bool CreatesFile(TOpenMode mode) {
-    return mode == TOpenMode::WriteExclusiveCreate || mode == TOpenMode::ReadWriteExclusiveCreate ||
-           mode == TOpenMode::ReadWriteSharedCreate || mode == TOpenMode::Create;
-}
-
 std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode mode, int bufSize,
                                           int timeoutMs) {
     using Clock = std::chrono::steady_clock;
@@ -158,9 +153,9 @@ std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode
         try {
             return std::make_unique<TBufStream>(name, bufSize, mode);
         } catch (const EFileError& e) {
-            // Waiting cannot make a missing file appear, and last-read files are often
-            // missing: retrying would only delay every such open by the whole timeout.
-            if (e.Code == ENOENT && !CreatesFile(mode))
+            // Only another program's lock goes away by waiting; a missing file or directory or
+            // a refused permission would just delay every such open by the whole timeout.
+            if (e.Code != EWOULDBLOCK && e.Code != EAGAIN && e.Code != EINTR)
                 throw;
             auto now = Clock::now();
             if (now >= deadline)

@@ -34,7 +34,7 @@ std::vector<std::string> ListFiles(const std::string& dir, std::string_view mask
 
 // Opens a file of a base or configuration, resolving its letter case and retrying until
 // `timeoutMs` has passed while it is locked by another program; then the last error is
-// thrown. A missing file is not retried unless the mode creates it.
+// thrown. Other failures (a missing file, no permission) are thrown at once.
 std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode mode, int bufSize,
                                           int timeoutMs = OpenTimeoutMs);
 

@@ -46,7 +46,9 @@ void TCustomMsg::Assign(TCustomMsg* source) {
     DateArrived = source->DateArrived;
 }
 
-bool TCustomMsg::Save() { return Base_ != nullptr && Base_->WriteMsg(this); }
+bool TCustomMsg::Save() {
+    return Base_ != nullptr && Base_->WriteMsg(this);
+}
 
 std::string TCustomMsg::GetKludge(std::string_view name) const {
     for (const std::string& line : Kludges) {
@@ -62,7 +64,6 @@ std::string TCustomMsg::GetKludge(std::string_view name) const {
 void TCustomMsg::ResolveAddresses() {
     std::string replyTo = GetKludge("REPLYTO:");
     std::string intl = GetKludge("INTL");
-    std::string msgId;
     size_t blank = intl.find(' ');
     if (!replyTo.empty()) {
         FromAddr.Parse(FirstWord(replyTo));
@@ -72,7 +73,7 @@ void TCustomMsg::ResolveAddresses() {
         std::string fmpt = GetKludge("FMPT");
         if (!fmpt.empty())
             ParsePoint(fmpt, FromAddr.Point);
-    } else if (msgId = GetKludge("MSGID:"); !msgId.empty()) {
+    } else if (std::string msgId = GetKludge("MSGID:"); !msgId.empty()) {
         FromAddr.Parse(FirstWord(msgId));
     } else {
         FromAddr.Clear();
@@ -107,12 +108,17 @@ void TCustomMsg::AddressFromOrigin() {
     }
 }
 
-const TCodePagePair& TCustomMsg::CodePages() const { return Base_ ? Base_->CodePages : ActiveCodePages(); }
+const TCodePagePair& TCustomMsg::CodePages() const {
+    return Base_ ? Base_->CodePages : ActiveCodePages();
+}
 
-bool TCustomMsg::KeepSoftCR() const { return Base_ && Base_->DoNotIgnoreSoftCR; }
+bool TCustomMsg::KeepSoftCR() const {
+    return Base_ && Base_->DoNotIgnoreSoftCR;
+}
 
 void TCustomMsg::AddLine(std::string_view oemLine, bool& textStarted) {
-    std::string line = DecodeStoredText(oemLine, CodePages(), KeepSoftCR());
+    // SoftCR bytes are the format's scanner's business: JAM keeps them in its subfields.
+    std::string line = CodePages().OemToDisplay(oemLine);
     if (!line.empty() && line.front() == Ctrl_A) {
         (textStarted ? Tail : Kludges).push_back(std::move(line));
         return;
