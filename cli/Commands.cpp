@@ -6,7 +6,8 @@ int RunSysInfo(const std::vector<std::string>& args, std::ostream& out, std::ost
 
 const std::vector<TCommand>& Commands() {
     static const std::vector<TCommand> commands = {
-        {"sysinfo", "sysinfo", "print the version and the system information a bug report carries", RunSysInfo},
+        {"sysinfo", "sysinfo", "print the version and the system information a bug report carries",
+         RunSysInfo},
     };
     return commands;
 }

@@ -5,7 +5,9 @@
 
 namespace tavro {
 
-TEcho::~TEcho() { CloseBase(); }
+TEcho::~TEcho() {
+    CloseBase();
+}
 
 TCustomBase* TEcho::GetBase() {
     if (Base_)

@@ -15,7 +15,8 @@ void AppendTagLine(const std::string& scanFile, const std::string& tag) {
     if (tag.empty() || name.empty())
         return;
     try {
-        auto file = OpenWithRetry(NormalizeSeparators(name), TOpenMode::ReadWriteSharedCreate, ScanFileBufSize);
+        auto file =
+            OpenWithRetry(NormalizeSeparators(name), TOpenMode::ReadWriteSharedCreate, ScanFileBufSize);
         file->Seek(0, TSeekOrigin::End);
         file->WriteLine(tag);
         file->Flush();
@@ -48,9 +49,13 @@ void TCustomBase::AppendScanFiles() {
 
 void TCustomBase::SetRead(TMsgId, bool) {}
 
-bool TCustomBase::IsRead(TMsgId id) { return GetLastRead() >= id; }
+bool TCustomBase::IsRead(TMsgId id) {
+    return GetLastRead() >= id;
+}
 
-void TCustomBase::SetUserIndex(int index) { UserIndex = index; }
+void TCustomBase::SetUserIndex(int index) {
+    UserIndex = index;
+}
 
 void TCustomBase::SetUser(int index, const std::string& name) {
     UserName = name;
@@ -109,7 +114,9 @@ void TCustomBase::SetReadMark(TMsgId id, bool value) {
     }
 }
 
-bool TCustomBase::HasReadMark(TMsgId id) const { return ReadSet.Contains(static_cast<int32_t>(id)); }
+bool TCustomBase::HasReadMark(TMsgId id) const {
+    return ReadSet.Contains(static_cast<int32_t>(id));
+}
 
 void TCustomBase::LoadReadMarks(const std::string& fileName) {
     ReadSet.Clear();

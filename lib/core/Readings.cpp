@@ -20,22 +20,48 @@ uint32_t GetU32(const char* p) {
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
 }
 
-void PutU32(std::string& out, uint32_t v) {
-    char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-    out.append(b, 4);
+char* PutU32(char* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        *p++ = static_cast<char>(v >> (8 * i));
+    return p;
 }
 
 bool HasSignature(std::string_view data) {
-    return data.size() > ReadingsSignature.size() - 1 && data.substr(0, ReadingsSignature.size()) == ReadingsSignature;
+    return data.size() >= ReadingsSignature.size() &&
+           data.substr(0, ReadingsSignature.size()) == ReadingsSignature;
 }
 
-bool ValidUser(int user) { return user >= 0 && user < 256; }
+bool ValidUser(int user) {
+    return user >= 0 && user < 256;
+}
 
-std::string ReadCapped(TBufStream& file) {
-    int64_t size = std::min(file.Size(), MaxReadingsBytes);
-    std::string data(static_cast<size_t>(size), '\0');
-    data.resize(static_cast<size_t>(file.Read(data.data(), size)));
-    return data;
+TReadingsRecord ParseRecord(const char* p, bool newLayout) {
+    TReadingsRecord r;
+    r.Id = GetU32(p);
+    // The old layout knew users 0..31 only: its mask becomes the first of eight.
+    for (int m = 0; m < (newLayout ? 8 : 1); ++m)
+        r.Masks[m] = GetU32(p + 4 + 4 * m);
+    return r;
+}
+
+// Calls `take` for every whole record of the file, reading it in chunks so a large file
+// costs no large allocation.
+template <typename Take> void ForEachRecord(TBufStream& file, Take take) {
+    char head[12];
+    int64_t got = file.Read(head, sizeof head);
+    const bool newLayout = HasSignature(std::string_view(head, static_cast<size_t>(got)));
+    const size_t size = newLayout ? RecordSize : OldRecordSize;
+    file.Seek(newLayout ? 12 : 0, TSeekOrigin::Begin);
+    char chunk[RecordSize * 256];
+    int64_t left = MaxReadingsBytes;
+    while (left > 0) {
+        int64_t n = file.Read(chunk, std::min<int64_t>(sizeof chunk / size * size, left));
+        left -= n;
+        for (int64_t pos = 0; pos + static_cast<int64_t>(size) <= n; pos += static_cast<int64_t>(size))
+            take(ParseRecord(chunk + pos, newLayout));
+        if (n < static_cast<int64_t>(sizeof chunk / size * size))
+            break;
+    }
 }
 
 } // namespace
@@ -49,34 +75,24 @@ void TReadingsRecord::Set(int user, bool value) {
 }
 
 std::vector<TReadingsRecord> ParseReadings(std::string_view data) {
-    std::vector<TReadingsRecord> records;
-    if (HasSignature(data)) {
+    const bool newLayout = HasSignature(data);
+    if (newLayout)
         data.remove_prefix(ReadingsSignature.size());
-        records.resize(data.size() / RecordSize);
-        for (size_t i = 0; i < records.size(); ++i) {
-            const char* p = data.data() + i * RecordSize;
-            records[i].Id = GetU32(p);
-            for (int m = 0; m < 8; ++m)
-                records[i].Masks[m] = GetU32(p + 4 + 4 * m);
-        }
-    } else {
-        // The old layout knew users 0..31 only: the mask becomes the first of eight.
-        records.resize(data.size() / OldRecordSize);
-        for (size_t i = 0; i < records.size(); ++i) {
-            records[i].Id = GetU32(data.data() + i * OldRecordSize);
-            records[i].Masks[0] = GetU32(data.data() + i * OldRecordSize + 4);
-        }
-    }
+    const size_t size = newLayout ? RecordSize : OldRecordSize;
+    std::vector<TReadingsRecord> records;
+    records.reserve(data.size() / size);
+    for (size_t pos = 0; pos + size <= data.size(); pos += size)
+        records.push_back(ParseRecord(data.data() + pos, newLayout));
     return records;
 }
 
 std::string FormatReadings(const std::vector<TReadingsRecord>& records) {
-    std::string out(ReadingsSignature);
-    out.reserve(out.size() + records.size() * RecordSize);
+    std::string out(ReadingsSignature.size() + records.size() * RecordSize, '\0');
+    char* p = std::copy(ReadingsSignature.begin(), ReadingsSignature.end(), out.data());
     for (const TReadingsRecord& r : records) {
-        PutU32(out, r.Id);
+        p = PutU32(p, r.Id);
         for (uint32_t mask : r.Masks)
-            PutU32(out, mask);
+            p = PutU32(p, mask);
     }
     return out;
 }
@@ -86,9 +102,10 @@ void LoadReadings(const std::string& fileName, int user, TSortedList& readSet) {
         return;
     try {
         auto file = OpenWithRetry(fileName, TOpenMode::Read, ReadingsBufSize, ShortOpenTimeoutMs);
-        for (const TReadingsRecord& r : ParseReadings(ReadCapped(*file)))
+        ForEachRecord(*file, [&](const TReadingsRecord& r) {
             if (r.Has(user))
                 readSet.Add(static_cast<int32_t>(r.Id));
+        });
     } catch (const std::exception&) {
         // A missing or unreadable file is an empty read set.
     }
@@ -96,10 +113,12 @@ void LoadReadings(const std::string& fileName, int user, TSortedList& readSet) {
 
 namespace {
 
-// Merges the user's marks into `records` in place.
-void MergeReadings(std::vector<TReadingsRecord>& records, int user, const TSortedList& readSet,
-                   const TSortedList& existingIds, bool dropRepeated) {
-    TSortedList pending(readSet);
+// Merges the user's marks into the stored records: a record keeps the other users' bits,
+// gets the user's bit from the read set, and goes when its message is gone.
+std::vector<TReadingsRecord> MergeReadings(std::vector<TReadingsRecord> records, int user,
+                                           const TSortedList& readSet, const TSortedList& existingIds,
+                                           bool dropRepeated) {
+    std::vector<bool> merged(static_cast<size_t>(readSet.Count()), false);
     std::vector<TReadingsRecord> kept;
     kept.reserve(records.size());
     for (TReadingsRecord r : records) {
@@ -107,25 +126,33 @@ void MergeReadings(std::vector<TReadingsRecord>& records, int user, const TSorte
         if (!existingIds.Contains(id))
             continue;
         int index;
-        if (pending.Find(id, index)) {
+        bool read = readSet.Find(id, index);
+        if (read && !merged[static_cast<size_t>(index)]) {
+            merged[static_cast<size_t>(index)] = true;
             r.Set(user, true);
-            pending.Delete(index);
         } else {
-            if (dropRepeated && readSet.Contains(id))
+            if (read && dropRepeated)
                 continue;
             r.Set(user, false);
         }
         kept.push_back(r);
     }
-    for (int i = 0; i < pending.Count(); ++i) {
-        if (!existingIds.Contains(pending.Get(i)))
+    for (int i = 0; i < readSet.Count(); ++i) {
+        if (merged[static_cast<size_t>(i)] || !existingIds.Contains(readSet.Get(i)))
             continue;
         TReadingsRecord r;
-        r.Id = static_cast<uint32_t>(pending.Get(i));
+        r.Id = static_cast<uint32_t>(readSet.Get(i));
         r.Set(user, true);
         kept.push_back(r);
     }
-    records.swap(kept);
+    return kept;
+}
+
+std::string ReadCapped(TBufStream& file) {
+    int64_t size = std::min(file.Size(), MaxReadingsBytes);
+    std::string data(static_cast<size_t>(size), '\0');
+    data.resize(static_cast<size_t>(file.Read(data.data(), size)));
+    return data;
 }
 
 } // namespace
@@ -135,11 +162,11 @@ void SaveReadings(const std::string& fileName, int user, const TSortedList& read
     if (!ValidUser(user))
         return;
     try {
-        auto file = OpenWithRetry(fileName, TOpenMode::ReadWriteExclusiveCreate, ReadingsBufSize, ShortOpenTimeoutMs);
+        auto file =
+            OpenWithRetry(fileName, TOpenMode::ReadWriteExclusiveCreate, ReadingsBufSize, ShortOpenTimeoutMs);
         std::string old = ReadCapped(*file);
-        std::vector<TReadingsRecord> records = ParseReadings(old);
-        MergeReadings(records, user, readSet, existingIds, dropRepeated);
-        std::string data = FormatReadings(records);
+        std::string data =
+            FormatReadings(MergeReadings(ParseReadings(old), user, readSet, existingIds, dropRepeated));
         if (data == old)
             return;
         file->Seek(0, TSeekOrigin::Begin);

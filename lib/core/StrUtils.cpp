@@ -28,7 +28,9 @@ bool StrToInt(std::string_view text, int32_t& value) {
     return true;
 }
 
-static bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
+static bool IsTrimmed(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
 
 std::string_view TrimView(std::string_view text) {
     while (!text.empty() && IsTrimmed(text.front()))
@@ -38,7 +40,9 @@ std::string_view TrimView(std::string_view text) {
     return text;
 }
 
-std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+std::string Trim(std::string_view text) {
+    return std::string(TrimView(text));
+}
 
 std::string TrimLeft(std::string_view text) {
     while (!text.empty() && IsTrimmed(text.front()))
@@ -52,9 +56,13 @@ std::string TrimRight(std::string_view text) {
     return std::string(text);
 }
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
-static char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+static char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string UpperCaseAscii(std::string_view text) {
     std::string result(text);

@@ -17,11 +17,17 @@ TUserInterface* Current = &SilentInterface;
 
 } // namespace
 
-TUserInterface& UserInterface() { return *Current; }
+TUserInterface& UserInterface() {
+    return *Current;
+}
 
-void SetUserInterface(TUserInterface* ui) { Current = ui ? ui : &SilentInterface; }
+void SetUserInterface(TUserInterface* ui) {
+    Current = ui ? ui : &SilentInterface;
+}
 
-void ShowCantOpenBase() { Current->ShowError("Can't open message base file."); }
+void ShowCantOpenBase() {
+    Current->ShowError("Can't open message base file.");
+}
 
 void ShowBaseDamaged(const std::string& fileName) {
     Current->ShowError("Message base \"" + fileName + "\" is damaged. Base needs fixing.");

@@ -1,7 +1,7 @@
 #include "Command.h"
 
-#include <gtest/gtest.h>
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <sstream>
 
 using namespace tavro::cli;

@@ -1,5 +1,5 @@
-#include "config/Echo.h"
 #include "config/TreeInfo.h"
+#include "config/Echo.h"
 
 #include <gtest/gtest.h>
 

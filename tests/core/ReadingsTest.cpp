@@ -2,8 +2,8 @@
 
 #include "TempDir.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace tavro;
@@ -182,10 +182,8 @@ TEST(Readings, NameTakesTheCaseOfTheBaseFile) {
         const char* suffix;
         const char* expected;
     } cases[] = {
-        {"/b/area.sqd", "R", "/b/area.sqr"},
-        {"/b/AREA.SQD", "R", "/b/AREA.SQR"},
-        {"/b/Area.Sqd", "R", "/b/Area.Sqr"},
-        {"/b/area.jhr", "RD", "/b/area.jrd"},
+        {"/b/area.sqd", "R", "/b/area.sqr"},  {"/b/AREA.SQD", "R", "/b/AREA.SQR"},
+        {"/b/Area.Sqd", "R", "/b/Area.Sqr"},  {"/b/area.jhr", "RD", "/b/area.jrd"},
         {"/b/AREA.JHR", "RD", "/b/AREA.JRD"},
     };
     for (const auto& c : cases)

@@ -16,7 +16,8 @@ public:
     ~TRecordingUi() override { SetUserInterface(nullptr); }
 
     void ShowError(const std::string& text) override { Errors.push_back(text); }
-    TMsgDlgButton Ask(const std::string& text, TMsgDlgType, const std::vector<TMsgDlgButton>& buttons) override {
+    TMsgDlgButton Ask(const std::string& text, TMsgDlgType,
+                      const std::vector<TMsgDlgButton>& buttons) override {
         Questions.push_back(text);
         if (Answers.empty())
             return buttons.empty() ? mbCancel : buttons.front();

@@ -20,7 +20,9 @@ TTempDir::~TTempDir() {
     std::filesystem::remove_all(Path_, ec);
 }
 
-std::string TTempDir::File(std::string_view name) const { return Path_ + "/" + std::string(name); }
+std::string TTempDir::File(std::string_view name) const {
+    return Path_ + "/" + std::string(name);
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -34,6 +36,8 @@ void WriteFile(const std::string& path, std::string_view data) {
     out.write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool FileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
 } // namespace tavro::test
