@@ -1,5 +1,7 @@
 #include "FileUtils.h"
 
+#include "StrUtils.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -19,19 +21,6 @@ std::string NormalizeSeparators(std::string_view path) {
     return result;
 }
 
-static char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-static bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
-}
-
 static bool PathExists(const std::string& path) {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0;
@@ -46,7 +35,7 @@ static bool FindNoCase(const std::string& dir, std::string_view name, std::strin
     bool any = false;
     while (dirent* entry = ::readdir(d)) {
         std::string_view entryName = entry->d_name;
-        if (EqualNoCase(entryName, name) && (!any || entryName < found)) {
+        if (EqualsNoCase(entryName, name) && (!any || entryName < found)) {
             found = entryName;
             any = true;
         }
@@ -100,7 +89,7 @@ static bool MatchWildcards(std::string_view name, std::string_view mask) {
         if (m < mask.size() && mask[m] == '*') {
             starMask = m++;
             starName = n;
-        } else if (m < mask.size() && (mask[m] == '?' || LowerAscii(mask[m]) == LowerAscii(name[n]))) {
+        } else if (m < mask.size() && (mask[m] == '?' || UpperAscii(mask[m]) == UpperAscii(name[n]))) {
             ++m;
             ++n;
         } else if (starMask != std::string_view::npos) {
