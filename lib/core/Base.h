@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,8 @@ public:
     virtual void Close();
     virtual void Invalidate() = 0;
     virtual bool IsChanged() = 0;
-    virtual TCustomMsg* NewMsg() = 0;
+    // A new empty message of the base's own class, owned by the caller.
+    virtual std::unique_ptr<TCustomMsg> NewMsg() = 0;
     virtual bool DeleteMsg(TMsgId id) = 0;
     virtual bool DeleteMsgs(const std::vector<TMsgId>& ids, const TProgress& progress);
     // The last position whose id is not above `id`, 0 when none.

@@ -32,6 +32,8 @@ TModeFlags FlagsOf(TOpenMode mode) {
         return {O_RDWR | O_CREAT, 0, false};
     case TOpenMode::Create:
         return {O_RDWR | O_CREAT, LOCK_EX, true};
+    case TOpenMode::CreateNew:
+        return {O_RDWR | O_CREAT | O_EXCL, LOCK_EX, false};
     }
     return {O_RDONLY, LOCK_SH, false};
 }

@@ -25,6 +25,7 @@ enum class TOpenMode {
     ReadWriteExclusiveCreate, // read-write, exclusive, created when missing
     ReadWriteSharedCreate,    // read-write, compatible sharing, created when missing
     Create,                   // created or truncated, read-write, exclusive
+    CreateNew,                // created, read-write, exclusive; fails when the file exists
 };
 
 enum class TSeekOrigin { Begin, Current, End };

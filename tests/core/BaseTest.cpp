@@ -35,7 +35,7 @@ public:
     void Rescan() override {}
     void Invalidate() override {}
     bool IsChanged() override { return false; }
-    TCustomMsg* NewMsg() override { return nullptr; }
+    std::unique_ptr<TCustomMsg> NewMsg() override { return nullptr; }
     bool DeleteMsg(TMsgId id) override {
         Deleted.push_back(id);
         return true;

@@ -27,7 +27,7 @@ public:
     void Rescan() override {}
     void Invalidate() override {}
     bool IsChanged() override { return false; }
-    TCustomMsg* NewMsg() override { return nullptr; }
+    std::unique_ptr<TCustomMsg> NewMsg() override { return nullptr; }
     bool DeleteMsg(TMsgId) override { return false; }
 };
 

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "core/Base.h"
+#include "core/Msg.h"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavro {
+
+class TFidoBase;
+
+constexpr size_t FidoHeaderSize = 190;
+using TFidoHeader = std::array<uint8_t, FidoHeaderSize>;
+
+// One *.MSG file: a 190-byte header, then the text. The text is read on first access.
+class TFidoMsg final : public TCustomMsg {
+public:
+    explicit TFidoMsg(TCustomBase* base);
+
+    TStringList& GetKludges() override;
+    TBodyLines& GetBody() override;
+    TStringList& GetTail() override;
+    uint32_t GetAttr() override;
+    void Assign(TCustomMsg* source) override;
+
+    int Position = -1;
+    // The header as stored; fields the model does not cover travel with copies.
+    TFidoHeader Header{};
+    bool Loaded = true;
+
+    // Sets the model's header fields from Header.
+    void DecodeHeader();
+    // Fills Header from the model's fields, keeping what the model does not cover.
+    void EncodeHeader();
+    // Sorts the stored text (after the header) into the three lists and derives the
+    // attributes and addresses.
+    void LoadText(std::string_view text);
+
+private:
+    void EnsureLoaded();
+};
+
+// A directory of *.MSG files named by their decimal number, which is the message id.
+// "lastread" holds a 16-bit pointer per user, "readings" the read marks.
+class TFidoBase final : public TCustomBase {
+public:
+    TFidoBase(std::string path, std::string echoTag, std::string netmailTag);
+    ~TFidoBase() override;
+
+    int GetCount() override;
+    TCustomMsg* GetMsg(int position) override;
+    TMsgId GetMsgId(int position) override;
+    // Throws EFileError when the file cannot be created or written.
+    bool WriteMsg(TCustomMsg* msg) override;
+    void SetLastRead(TMsgId id) override;
+    TMsgId GetLastRead() override;
+    void SetRead(TMsgId id, bool value) override;
+    bool IsRead(TMsgId id) override;
+    void SetUserIndex(int index) override;
+    void Rescan() override;
+    void Close() override;
+    void Invalidate() override;
+    bool IsChanged() override;
+    std::unique_ptr<TCustomMsg> NewMsg() override;
+    bool DeleteMsg(TMsgId id) override;
+    int FindNearest(TMsgId id) override;
+    int IndexOfId(TMsgId id) override;
+
+    // The path of a file in the base's directory, its letter case resolved.
+    std::string FileInBase(std::string_view name) const;
+
+private:
+    struct TEntry {
+        uint32_t Number;
+        std::string Name; // as on disk
+        bool operator<(const TEntry& other) const;
+    };
+
+    std::vector<std::string> ListMsgFiles() const;
+    void LoadLastRead();
+    void SaveLastRead();
+    void FreeCache();
+
+    bool Changed = true;
+    std::chrono::steady_clock::time_point LastCheck{};
+    std::vector<TEntry> Files;
+    // Every "*.msg" name of the last listing, numeric or not, to notice changes.
+    std::vector<std::string> Listing;
+    std::vector<std::unique_ptr<TFidoMsg>> Cache; // by position
+    uint16_t LastRead = 0;
+    uint16_t StoredLastRead = 0;
+};
+
+} // namespace tavro
