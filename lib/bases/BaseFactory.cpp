@@ -1,9 +1,14 @@
 #include "BaseFactory.h"
 
+#include "FidoBase.h"
+
 namespace tavro {
 
-TCustomBase* CreateBase(int baseType, const std::string&, const std::string&, const std::string&) {
+TCustomBase* CreateBase(int baseType, const std::string& path, const std::string& echoTag,
+                        const std::string& netmailTag) {
     switch (baseType) {
+    case btMsg:
+        return new TFidoBase(path, echoTag, netmailTag);
     default:
         // The storage formats register here as they are added.
         return nullptr;

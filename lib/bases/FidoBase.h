@@ -69,11 +69,17 @@ public:
     bool IsChanged() override;
     std::unique_ptr<TCustomMsg> NewMsg() override;
     bool DeleteMsg(TMsgId id) override;
+    void SetPath(std::string path) override;
     int FindNearest(TMsgId id) override;
     int IndexOfId(TMsgId id) override;
 
     // The path of a file in the base's directory, its letter case resolved.
     std::string FileInBase(std::string_view name) const;
+    // The message file at a position; empty out of range.
+    std::string MsgFileName(int position) const;
+
+    // How often IsChanged lists the directory again.
+    std::chrono::milliseconds ChangeCheckInterval{1000};
 
 private:
     struct TEntry {

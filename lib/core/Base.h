@@ -42,7 +42,8 @@ public:
     void Release();
     int RefCount() const { return RefCount_; }
 
-    void SetPath(std::string path) { Path = std::move(path); }
+    // Replaces the path only; a format may normalise it.
+    virtual void SetPath(std::string path) { Path = std::move(path); }
 
     virtual int GetCount() = 0;
     // The message at a position with its header read (cached); null out of range.

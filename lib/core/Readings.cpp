@@ -1,5 +1,6 @@
 #include "Readings.h"
 
+#include "Endian.h"
 #include "FileUtils.h"
 
 #include <algorithm>
@@ -16,14 +17,12 @@ constexpr int64_t MaxReadingsBytes = 64 << 20;
 constexpr int ReadingsBufSize = 16384;
 
 uint32_t GetU32(const char* p) {
-    const auto* b = reinterpret_cast<const unsigned char*>(p);
-    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    return GetLE32(p);
 }
 
 char* PutU32(char* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        *p++ = static_cast<char>(v >> (8 * i));
-    return p;
+    PutLE32(p, v);
+    return p + 4;
 }
 
 bool HasSignature(std::string_view data) {

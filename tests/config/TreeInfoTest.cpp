@@ -22,12 +22,3 @@ TEST(TreeInfo, FolderIsNewWhenAnyAreaBelowIs) {
     EXPECT_TRUE(sub->AnyNew());
     EXPECT_TRUE(root.AnyNew());
 }
-
-TEST(Echo, UnknownBaseTypeOpensNoBaseAndTriesAgainLater) {
-    TEcho echo;
-    echo.BaseType = 7;
-    EXPECT_EQ(echo.GetBase(), nullptr);
-    EXPECT_EQ(echo.GetBase(), nullptr);
-    echo.SetPath("/fido/area");
-    EXPECT_EQ(echo.Path, "/fido/area");
-}

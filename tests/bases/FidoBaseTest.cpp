@@ -1,0 +1,386 @@
+#include "bases/FidoBase.h"
+
+#include "core/Attributes.h"
+#include "core/CodePage.h"
+#include "core/Endian.h"
+#include "core/FileUtils.h"
+#include "core/Readings.h"
+
+#include "RecordingUi.h"
+#include "TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace tavro;
+using tavro::test::TTempDir;
+
+namespace {
+
+// A stored message file: header fields given, the rest zero, then the raw text.
+std::string RawMsg(std::string_view from, std::string_view text, uint16_t attr = 0, uint32_t dateWritten = 0,
+                   std::string_view ftsDate = {}) {
+    std::string header(FidoHeaderSize, '\0');
+    std::copy(from.begin(), from.end(), header.begin());
+    std::copy(ftsDate.begin(), ftsDate.end(), header.begin() + 144);
+    PutLE32(&header[176], dateWritten);
+    PutLE16(&header[186], attr);
+    return header + std::string(text);
+}
+
+// Message files are created with the given names and contents.
+void MakeFiles(const TTempDir& dir, std::initializer_list<std::pair<const char*, std::string>> files) {
+    for (const auto& [name, data] : files)
+        test::WriteFile(dir.File(name), data);
+}
+
+struct TOpenBase {
+    explicit TOpenBase(const std::string& path, std::string echoTag = "", std::string netmailTag = "NETMAIL")
+        : Base(new TFidoBase(path, std::move(echoTag), std::move(netmailTag))) {
+        Base->ChangeCheckInterval = std::chrono::milliseconds(0);
+        Base->Rescan();
+    }
+    ~TOpenBase() { Base->Release(); }
+    TFidoBase* operator->() const { return Base; }
+    TFidoBase* Base;
+};
+
+std::vector<TMsgId> Ids(TCustomBase& base) {
+    std::vector<TMsgId> ids;
+    for (int i = 0; i < base.GetCount(); ++i)
+        ids.push_back(base.GetMsgId(i));
+    return ids;
+}
+
+std::vector<std::string> BodyTexts(TCustomMsg& msg) {
+    std::vector<std::string> texts;
+    for (const TBodyLine& line : msg.GetBody())
+        texts.push_back(line.Text);
+    return texts;
+}
+
+// Writes a message with the given body into the base and answers its id.
+TMsgId Post(TFidoBase& base, std::vector<std::string> body) {
+    auto msg = base.NewMsg();
+    msg->FromName = "Test Author";
+    for (auto& line : body)
+        msg->Body.emplace_back(std::move(line));
+    EXPECT_TRUE(msg->Save());
+    base.Rescan();
+    return base.GetMsgId(base.GetCount() - 1);
+}
+
+} // namespace
+
+TEST(FidoBase, ListsNumberedFilesInNumericOrder) {
+    TTempDir dir;
+    MakeFiles(dir, {{"1.msg", RawMsg("a", "")},
+                    {"2.msg", RawMsg("b", "")},
+                    {"10.msg", RawMsg("c", "")},
+                    {"3.MSG", RawMsg("d", "")},
+                    {"123456789012.msg", RawMsg("too long", "")},
+                    {"readme.msg", "not a message"},
+                    {"5.txt", "not a message"}});
+    TOpenBase base(dir.Path());
+    EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{1, 2, 3, 10}));
+    EXPECT_EQ(base->GetMsg(2)->FromName, "d");
+    EXPECT_EQ(base->GetMsg(4), nullptr);
+    EXPECT_EQ(base->GetMsg(-1), nullptr);
+    EXPECT_EQ(base->GetMsgId(4), NoMsgId);
+    EXPECT_EQ(base->IndexOfId(10), 3);
+    EXPECT_EQ(base->IndexOfId(4), -1);
+    EXPECT_EQ(base->FindNearest(9), 2);
+    EXPECT_EQ(base->FindNearest(0), 0);
+    EXPECT_EQ(base->FindNearest(100), 3);
+}
+
+TEST(FidoBase, NoticesChangesButNotAStrayName) {
+    TTempDir dir;
+    MakeFiles(dir, {{"1.msg", RawMsg("a", "")}, {"readme.msg", "x"}});
+    TOpenBase base(dir.Path());
+    EXPECT_FALSE(base->IsChanged());
+    EXPECT_FALSE(base->IsChanged());
+    MakeFiles(dir, {{"2.msg", RawMsg("b", "")}});
+    EXPECT_TRUE(base->IsChanged());
+    base->Rescan();
+    EXPECT_FALSE(base->IsChanged());
+    std::filesystem::remove(dir.File("1.msg"));
+    EXPECT_TRUE(base->IsChanged());
+    base->Invalidate();
+    base->Rescan();
+    EXPECT_FALSE(base->IsChanged());
+}
+
+TEST(FidoBase, DirectoryIsFoundWithEitherSeparatorAndAnyCase) {
+    TTempDir dir;
+    std::filesystem::create_directory(dir.File("NetMail"));
+    MakeFiles(dir, {{"NetMail/4.msg", RawMsg("x", "")}});
+    for (std::string path : {dir.File("netmail"), dir.File("NETMAIL/"), dir.Path() + "\\NetMail\\"}) {
+        test::TRecordingUi ui;
+        TOpenBase base(path);
+        EXPECT_EQ(base->GetCount(), 1) << path;
+        EXPECT_TRUE(ui.Errors.empty()) << path;
+    }
+}
+
+TEST(FidoBase, MissingDirectoryIsReportedAndListsNothing) {
+    TTempDir dir;
+    test::TRecordingUi ui;
+    TOpenBase base(dir.File("gone"));
+    ASSERT_EQ(ui.Errors.size(), 1u);
+    EXPECT_EQ(ui.Errors[0], "Cannot access directory \"" + dir.File("gone/") + "\".");
+    EXPECT_EQ(base->GetCount(), 0);
+    EXPECT_FALSE(base->HasUnread());
+}
+
+TEST(FidoBase, WrittenMessageReadsBackWhole) {
+    TTempDir dir;
+    TOpenBase base(dir.Path());
+    const TCodePagePair& pages = base->CodePages;
+    const std::string russian = pages.Display()->FromUtf8("Салют, всем");
+    auto msg = base->NewMsg();
+    msg->FromName = std::string(36, 'F'); // fills the field: no terminator
+    msg->ToName = "Sysop";
+    msg->Subject = russian;
+    msg->FromAddr.Parse("2:5020/100.7");
+    msg->ToAddr.Parse("2:5030/200");
+    msg->DateWritten = EncodeDateTime(2024, 1, 5, 10, 3, 0);
+    msg->DateArrived = EncodeDateTime(2024, 1, 6, 11, 4, 2);
+    msg->Attr = atPvt | atLoc | atCra | atDIR;
+    msg->Kludges = {"\x01INTL 2:5030/200 2:5020/100",
+                    "\x01"
+                    "FMPT 7",
+                    "\x01MSGID: 2:5020/100.7 12345678",
+                    "\x01"
+                    "FLAGS DIR"};
+    msg->Body = {{"Hello!"}, {russian}, {""}, {"--- Tavro"}, {" * Origin: here (2:5020/100.7)"}, {""}, {" "}};
+    msg->Tail = {"SEEN-BY: 5020/1", "\x01PATH: 5020/1"};
+    ASSERT_TRUE(msg->Save());
+    // Trailing empty lines leave the caller's message too.
+    EXPECT_EQ(msg->Body.size(), 5u);
+
+    base->Rescan();
+    ASSERT_EQ(Ids(*base.Base), (std::vector<TMsgId>{1}));
+    TCustomMsg& read = *base->GetMsg(0);
+    EXPECT_EQ(read.FromName, std::string(36, 'F'));
+    EXPECT_EQ(read.ToName, "Sysop");
+    EXPECT_EQ(read.Subject, russian);
+    EXPECT_EQ(read.DateWritten, msg->DateWritten);
+    EXPECT_EQ(read.DateArrived, EncodeDateTime(2024, 1, 6, 11, 4, 2));
+    EXPECT_EQ(read.GetAttr(), atPvt | atLoc | atCra | atDIR);
+    EXPECT_EQ(read.FromAddr.ToStr(), "2:5020/100.7");
+    EXPECT_EQ(read.ToAddr.ToStr(), "2:5030/200");
+    EXPECT_EQ(read.GetKludges(), msg->Kludges);
+    EXPECT_EQ(BodyTexts(read), (std::vector<std::string>{"Hello!", russian, "", "--- Tavro",
+                                                         " * Origin: here (2:5020/100.7)"}));
+    EXPECT_EQ(read.GetTail(), msg->Tail);
+
+    // The file holds OEM text, lines ended by CR, one zero byte at the end.
+    std::string data = test::ReadFile(dir.File("1.msg"));
+    ASSERT_GT(data.size(), FidoHeaderSize);
+    EXPECT_EQ(GetLE16(&data[186]), 0x0001 | 0x0100 | 0x0002);
+    EXPECT_EQ(data.substr(144, 20), std::string("05 Jan 24  10:03:00") + '\0');
+    EXPECT_NE(data.find(pages.DisplayToOem(russian) + "\r"), std::string::npos);
+    EXPECT_EQ(data.back(), '\0');
+    EXPECT_EQ(data.substr(data.size() - 15), "\x01PATH: 5020/1\r" + std::string(1, '\0'));
+}
+
+TEST(FidoBase, TextIsCutAtZeroOrEndOfFile) {
+    TTempDir dir;
+    MakeFiles(dir, {{"1.msg", RawMsg("a", "one\rtwo\r\0after\r")},
+                    {"2.msg", RawMsg("b", "one\r\ntwo")},
+                    {"3.msg", RawMsg("c", "one\x1A two")},
+                    {"4.msg", RawMsg("d", "")},
+                    {"5.msg", RawMsg("e", "\x01MSGID: 1:2/3 4\r\x01"
+                                          "FLAGS IMM\rtext\r\x01Via x\r")}});
+    TOpenBase base(dir.Path());
+    struct {
+        std::vector<std::string> body;
+    } expected[] = {{{"one", "two"}}, {{"one", "two"}}, {{"one"}}, {{}}, {{"text"}}};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(BodyTexts(*base->GetMsg(i)), expected[i].body) << i;
+    TCustomMsg& last = *base->GetMsg(4);
+    EXPECT_EQ(last.GetTail(), (TStringList{"\x01Via x"}));
+    EXPECT_EQ(last.GetAttr(), atIMM);
+    EXPECT_EQ(last.FromAddr.ToStr(), "1:2/3");
+}
+
+TEST(FidoBase, SoftCRIsDroppedOrKeptAsTheAreaSays) {
+    TTempDir dir;
+    MakeFiles(dir, {{"1.msg", RawMsg("a", "x\x8Dy\xE0\r")}});
+    for (bool keep : {false, true}) {
+        TOpenBase base(dir.Path());
+        base->CodePages = TCodePagePair::Identity();
+        base->DoNotIgnoreSoftCR = keep;
+        EXPECT_EQ(BodyTexts(*base->GetMsg(0)), (std::vector<std::string>{keep ? "x\x8Dy\xE0" : "xy\xE0"}));
+        // Writing the text back applies the same rule.
+        auto copy = base->NewMsg();
+        copy->Assign(base->GetMsg(0));
+        ASSERT_TRUE(copy->Save());
+        std::string data = test::ReadFile(dir.File("2.msg"));
+        EXPECT_EQ(data.substr(FidoHeaderSize),
+                  keep ? "x\x8Dy\xE0\r" + std::string(1, '\0') : "xyp\r" + std::string(1, '\0'));
+        std::filesystem::remove(dir.File("2.msg"));
+    }
+}
+
+TEST(FidoBase, HeaderDatesFallBack) {
+    TTempDir dir;
+    uint32_t valid = DateTimeToDosDateFirst(EncodeDateTime(2023, 3, 4, 5, 6, 8));
+    MakeFiles(dir, {{"1.msg", RawMsg("dos", "", 0, valid, "01 Jan 99  00:00:00")},
+                    {"2.msg", RawMsg("fts", "", 0, 0, "07 Feb 21  13:14:15")},
+                    {"3.msg", RawMsg("none", "", 0, 0, "garbage")}});
+    TOpenBase base(dir.Path());
+    EXPECT_EQ(base->GetMsg(0)->DateWritten, EncodeDateTime(2023, 3, 4, 5, 6, 8));
+    EXPECT_EQ(base->GetMsg(1)->DateWritten, EncodeDateTime(2021, 2, 7, 13, 14, 15));
+    TDateTime before = Now();
+    EXPECT_GE(base->GetMsg(2)->DateWritten, before - 1.0 / 86400);
+    EXPECT_GE(base->GetMsg(2)->DateArrived, before - 1.0 / 86400);
+}
+
+TEST(FidoBase, NewMessagesTakeTheNextFreeNumber) {
+    struct {
+        const char* name;
+        std::vector<const char*> existing;
+        std::vector<const char*> createdAfterListing;
+        bool echomail;
+        TMsgId expected;
+    } cases[] = {
+        {"after the highest", {"1.msg", "2.msg", "3.msg", "4.msg", "5.msg", "7.msg"}, {}, false, 8},
+        {"empty netmail", {}, {}, false, 1},
+        {"empty echomail keeps 1.msg for the tosser", {}, {}, true, 2},
+        {"echomail high-water mark only", {"1.msg"}, {}, true, 2},
+        {"leading zeros name the same number", {"1.msg", "02.msg"}, {}, false, 3},
+        {"taken meanwhile, in any letter case", {"1.msg"}, {"2.MSG", "3.msg"}, false, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTempDir dir;
+        for (const char* name : c.existing)
+            test::WriteFile(dir.File(name), RawMsg("x", ""));
+        TOpenBase base(dir.Path(), c.echomail ? "ECHO" : "", c.echomail ? "" : "NETMAIL");
+        for (const char* name : c.createdAfterListing)
+            test::WriteFile(dir.File(name), RawMsg("x", ""));
+        EXPECT_EQ(Post(*base.Base, {"hi"}), c.expected);
+        EXPECT_TRUE(test::FileExists(dir.File(std::to_string(c.expected) + ".msg")));
+    }
+}
+
+TEST(FidoBase, AssignKeepsTheHeaderFieldsTheModelDoesNotCover) {
+    TTempDir dir;
+    std::string raw = RawMsg("a", "text\r");
+    PutLE16(&raw[164], 3);  // times read
+    PutLE16(&raw[170], 42); // cost
+    PutLE16(&raw[184], 7);  // reply to
+    PutLE16(&raw[188], 9);  // next reply
+    MakeFiles(dir, {{"1.msg", raw}});
+    TOpenBase base(dir.Path());
+    auto copy = base->NewMsg();
+    copy->Assign(base->GetMsg(0));
+    ASSERT_TRUE(copy->Save());
+    std::string data = test::ReadFile(dir.File("2.msg"));
+    for (size_t offset : {164, 170, 184, 188})
+        EXPECT_EQ(GetLE16(&data[offset]), GetLE16(&raw[offset])) << offset;
+}
+
+TEST(FidoBase, DamagedFilesFailClearly) {
+    TTempDir dir;
+    MakeFiles(dir, {{"1.msg", ""}, {"2.msg", std::string(189, 'x')}, {"3.msg", RawMsg("ok", "fine\r")}});
+    TOpenBase base(dir.Path());
+    EXPECT_THROW(base->GetMsg(0), EFileError);
+    EXPECT_THROW(base->GetMsg(1), EFileError);
+    EXPECT_EQ(BodyTexts(*base->GetMsg(2)), (std::vector<std::string>{"fine"}));
+
+    // Gone between listing and reading: the header, then the text.
+    MakeFiles(dir, {{"4.msg", RawMsg("x", "y\r")}, {"5.msg", RawMsg("z", "w\r")}});
+    base->Rescan();
+    TCustomMsg* header = base->GetMsg(4);
+    std::filesystem::remove(dir.File("4.msg"));
+    std::filesystem::remove(dir.File("5.msg"));
+    EXPECT_THROW(base->GetMsg(3), EFileError);
+    EXPECT_THROW(header->GetBody(), EFileError);
+}
+
+TEST(FidoBase, HugeMessageIsReadOnlyInPart) {
+    TTempDir dir;
+    MakeFiles(dir, {{"1.msg", RawMsg("big", "first\r")}});
+    // A sparse gigabyte of zero bytes after the text.
+    ASSERT_EQ(truncate(dir.File("1.msg").c_str(), int64_t(1) << 30), 0);
+    TOpenBase base(dir.Path());
+    EXPECT_EQ(BodyTexts(*base->GetMsg(0)), (std::vector<std::string>{"first"}));
+}
+
+TEST(FidoBase, DeleteRemovesTheFile) {
+    TTempDir dir;
+    MakeFiles(dir, {{"1.msg", RawMsg("a", "")}, {"2.msg", RawMsg("b", "")}, {"3.msg", RawMsg("c", "")}});
+    TOpenBase base(dir.Path());
+    EXPECT_TRUE(base->DeleteMsg(2));
+    EXPECT_FALSE(test::FileExists(dir.File("2.msg")));
+    EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{1, 3}));
+    EXPECT_EQ(base->GetMsg(1)->FromName, "c");
+    EXPECT_FALSE(base->DeleteMsg(2));
+
+    // A file another program holds exclusively stays, with the error box.
+    test::TRecordingUi ui;
+    auto holder = std::make_unique<TBufStream>(dir.File("3.msg"), 16, TOpenMode::ReadWriteExclusive);
+    EXPECT_FALSE(base->DeleteMsg(3));
+    EXPECT_EQ(ui.Errors, (std::vector<std::string>{"Can't open message base file."}));
+    EXPECT_TRUE(test::FileExists(dir.File("3.msg")));
+    holder.reset();
+    EXPECT_TRUE(base->DeleteMsg(3));
+}
+
+TEST(FidoBase, LastReadPointerPerUser) {
+    TTempDir dir;
+    MakeFiles(dir, {{"1.msg", RawMsg("a", "")}});
+    {
+        TOpenBase base(dir.Path());
+        base->SetUserIndex(3);
+        EXPECT_EQ(base->GetLastRead(), 0u);
+        base->SetLastRead(0x12345); // keeps the low 16 bits
+        base->Close();
+    }
+    std::string data = test::ReadFile(dir.File("lastread"));
+    EXPECT_EQ(data, std::string(6, '\0') + "\x45\x23");
+    {
+        TOpenBase base(dir.Path());
+        base->SetUserIndex(3);
+        EXPECT_EQ(base->GetLastRead(), 0x2345u);
+        base->SetUserIndex(0);
+        EXPECT_EQ(base->GetLastRead(), 0u);
+        base->SetLastRead(1);
+    } // destruction saves too
+    EXPECT_EQ(test::ReadFile(dir.File("lastread")), std::string("\x01\0\0\0\0\0\x45\x23", 8));
+}
+
+TEST(FidoBase, ReadMarksOfWrittenAndReadMessagesPersist) {
+    TTempDir dir;
+    MakeFiles(dir, {{"1.msg", RawMsg("a", "")}, {"2.msg", RawMsg("b", "")}});
+    {
+        TOpenBase base(dir.Path());
+        base->SetUserIndex(1);
+        EXPECT_TRUE(base->HasUnread());
+        base->SetRead(1, true);
+        TMsgId written = Post(*base.Base, {"mine"});
+        EXPECT_TRUE(base->IsRead(written));
+        EXPECT_FALSE(base->IsRead(2));
+    }
+    TOpenBase base(dir.Path());
+    base->SetUserIndex(1);
+    EXPECT_TRUE(base->IsRead(1));
+    EXPECT_FALSE(base->IsRead(2));
+    EXPECT_TRUE(base->IsRead(3));
+    base->SetUserIndex(2);
+    EXPECT_FALSE(base->IsRead(1));
+    EXPECT_EQ(ParseReadings(test::ReadFile(dir.File("readings"))).size(), 2u);
+}
+
+TEST(FidoBase, ScanFileGetsTheAreaTag) {
+    TTempDir dir;
+    std::filesystem::create_directory(dir.File("echo"));
+    TOpenBase base(dir.File("echo"), "RU.TEST", "");
+    base->ScanFiles.EchoscanFile = dir.File("echotoss.log");
+    Post(*base.Base, {"hi"});
+    EXPECT_EQ(test::ReadFile(dir.File("echotoss.log")), "RU.TEST\r\n");
+}
