@@ -55,6 +55,21 @@ bool MsgNumber(std::string_view name, uint32_t& number) {
     return true;
 }
 
+// Whether "N.msg" exists in any letter case. Digits have no case, so the eight spellings
+// of the extension are tried instead of listing a directory of thousands of files.
+bool MsgFileExists(const std::string& dir, uint32_t number) {
+    const std::string stem = dir + std::to_string(number) + ".";
+    for (int variant = 0; variant < 8; ++variant) {
+        std::string ext = "msg";
+        for (int i = 0; i < 3; ++i)
+            if (variant & (1 << i))
+                ext[static_cast<size_t>(i)] = UpperAscii(ext[static_cast<size_t>(i)]);
+        if (FileExists(stem + ext))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 // --- TFidoMsg ---
@@ -315,10 +330,10 @@ bool TFidoBase::WriteMsg(TCustomMsg* msg) {
         if (number >= NoMsgId - 1)
             throw EFileError("No free message number in \"" + Path + "\"", 0);
         name = std::to_string(++number) + ".msg";
-        if (FileExists(ResolveCase(dir + name)))
+        if (MsgFileExists(dir, number))
             continue;
         try {
-            file = OpenWithRetry(dir + name, TOpenMode::CreateNew, NewMsgBufSize);
+            file = std::make_unique<TBufStream>(dir + name, NewMsgBufSize, TOpenMode::CreateNew);
         } catch (const EFileError& e) {
             // Another program took the number between the check and the create.
             if (e.Code != EEXIST)

@@ -1,0 +1,110 @@
+#include "BenchSupport.h"
+
+#include "bases/FidoBase.h"
+
+#include <benchmark/benchmark.h>
+#include <filesystem>
+
+using namespace tavro;
+
+namespace {
+
+// One directory of numbered messages, made once for all benchmarks.
+class TArea {
+public:
+    static TArea& Get() {
+        static TArea area(bench::Scaled(10000));
+        return area;
+    }
+    const std::string& Path() const { return Dir.Path; }
+    int Count;
+
+    static void Post(TFidoBase& base, int i) {
+        auto msg = base.NewMsg();
+        msg->FromName = "Author " + std::to_string(i % 97);
+        msg->ToName = "All";
+        msg->Subject = "Subject of message " + std::to_string(i);
+        msg->FromAddr.Parse("2:5020/" + std::to_string(i % 1000));
+        msg->DateWritten = msg->DateArrived = EncodeDateTime(2024, 1, 1 + i % 28, i % 24, i % 60, 0);
+        msg->Kludges = {"\x01MSGID: 2:5020/1 " + std::to_string(i)};
+        for (int line = 0; line < 20; ++line)
+            msg->Body.emplace_back("Some text of a typical echomail message, line " + std::to_string(line));
+        msg->Body.emplace_back(" * Origin: bench (2:5020/1)");
+        msg->Tail = {"SEEN-BY: 5020/1 2 3", "\x01PATH: 5020/1"};
+        msg->Save();
+    }
+
+private:
+    explicit TArea(int count) : Count(count) {
+        TFidoBase base(Dir.Path, "BENCH.ECHO", "");
+        base.Rescan();
+        for (int i = 0; i < count; ++i)
+            Post(base, i);
+    }
+
+    bench::TScratchDir Dir;
+};
+
+TFidoBase* Open(const std::string& path) {
+    auto* base = new TFidoBase(path, "BENCH.ECHO", "");
+    base->Rescan();
+    return base;
+}
+
+void BM_OpenAndList(benchmark::State& state) {
+    TArea& area = TArea::Get();
+    for (auto _ : state) {
+        TFidoBase* base = Open(area.Path());
+        benchmark::DoNotOptimize(base->GetCount());
+        base->Release();
+    }
+    state.counters["messages"] = area.Count;
+}
+BENCHMARK(BM_OpenAndList)->Unit(benchmark::kMillisecond);
+
+// What the reader does to show an area at its last message.
+void BM_OpenAtLastMessage(benchmark::State& state) {
+    TArea& area = TArea::Get();
+    for (auto _ : state) {
+        TFidoBase* base = Open(area.Path());
+        int position = base->FindNearest(base->GetMsgId(base->GetCount() - 1));
+        benchmark::DoNotOptimize(base->GetMsg(position)->Subject);
+        base->Release();
+    }
+}
+BENCHMARK(BM_OpenAtLastMessage)->Unit(benchmark::kMillisecond);
+
+void BM_EveryHeader(benchmark::State& state) {
+    TArea& area = TArea::Get();
+    for (auto _ : state) {
+        TFidoBase* base = Open(area.Path());
+        for (int i = 0; i < base->GetCount(); ++i)
+            benchmark::DoNotOptimize(base->GetMsg(i)->Subject);
+        base->Release();
+    }
+    state.SetItemsProcessed(state.iterations() * area.Count);
+}
+BENCHMARK(BM_EveryHeader)->Unit(benchmark::kMillisecond);
+
+void BM_Append(benchmark::State& state) {
+    TArea& area = TArea::Get();
+    const int count = bench::Scaled(1000);
+    for (auto _ : state) {
+        TFidoBase* base = Open(area.Path());
+        for (int i = 0; i < count; ++i)
+            TArea::Post(*base, area.Count + i);
+        state.PauseTiming();
+        base->Rescan();
+        std::vector<TMsgId> added;
+        for (int i = area.Count; i < base->GetCount(); ++i)
+            added.push_back(base->GetMsgId(i));
+        for (TMsgId id : added)
+            std::filesystem::remove(area.Path() + "/" + std::to_string(id) + ".msg");
+        base->Release();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_Append)->Unit(benchmark::kMillisecond);
+
+} // namespace
