@@ -1,6 +1,7 @@
 // *.MSG files come from the tosser and from other programs: the header and the text are
 // read through the base exactly as the reader does.
 #include "bases/FidoBase.h"
+#include "core/BufStream.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -35,6 +35,7 @@ enum THeaderOffset : size_t {
     hoDestNet = 174,
     hoDateWritten = 176,
     hoDateArrived = 180,
+    hoReplyTo = 184,
     hoAttr = 186,
 };
 
@@ -149,7 +150,7 @@ void TFidoMsg::Assign(TCustomMsg* source) {
     }
 }
 
-void TFidoMsg::DecodeHeader() {
+void TFidoMsg::DecodeHeader(TDateTime fileTime) {
     const TCodePagePair& pages = CodePages();
     FromName = ReadFixedString(&Header[hoFromName], 36, pages);
     ToName = ReadFixedString(&Header[hoToName], 36, pages);
@@ -161,7 +162,7 @@ void TFidoMsg::DecodeHeader() {
         DateWritten = FtsDateToDateTime(fts.substr(0, fts.find('\0')));
     }
     if (!DosDateFirstToDateTime(GetLE32(&Header[hoDateArrived]), DateArrived))
-        DateArrived = Now();
+        DateArrived = fileTime != 0 ? fileTime : Now();
 }
 
 void TFidoMsg::EncodeHeader() {
@@ -240,7 +241,7 @@ TCustomMsg* TFidoBase::GetMsg(int position) {
     msg->Position = position;
     auto file = OpenWithRetry(MsgFileName(position), TOpenMode::Read, MsgBufSize);
     file->ReadBuffer(msg->Header.data(), FidoHeaderSize);
-    msg->DecodeHeader();
+    msg->DecodeHeader(UnixTimeToLocalDateTime(file->ModificationTime()));
     msg->Loaded = false;
     cached = std::move(msg);
     return cached.get();
@@ -319,11 +320,12 @@ bool TFidoBase::WriteMsg(TCustomMsg* msg) {
     std::string data(fido->Header.begin(), fido->Header.end());
     data += StoredText(*fido);
 
-    uint32_t number = Files.empty() ? 0 : Files.back().Number;
-    // Linux tossers keep their high-water mark in 1.msg of an echo area and never export it.
-    if (!EchoTag.empty())
-        number = std::max<uint32_t>(number, 1);
     const std::string dir = ResolveCase(Path);
+    uint32_t number = Files.empty() ? 0 : Files.back().Number;
+    // Linux tossers keep their high-water mark in 1.msg of an echo area and export nothing
+    // at or below it.
+    if (!EchoTag.empty())
+        number = std::max({number, uint32_t(1), HighWaterMark(dir)});
     std::unique_ptr<TBufStream> file;
     std::string name;
     while (!file) {
@@ -356,6 +358,21 @@ bool TFidoBase::WriteMsg(TCustomMsg* msg) {
     TCustomBase::WriteMsg(msg);
     Invalidate();
     return true;
+}
+
+// The number a tosser keeps in the reply-to word of 1.msg; 0 when there is none. For an
+// ordinary 1.msg this is a reply link, at worst a gap in the numbering.
+uint32_t TFidoBase::HighWaterMark(const std::string& dir) const {
+    if (!MsgFileExists(dir, 1))
+        return 0;
+    try {
+        auto file = OpenWithRetry(dir + "1.msg", TOpenMode::Read, 512);
+        TFidoHeader header;
+        file->ReadBuffer(header.data(), FidoHeaderSize);
+        return GetLE16(&header[hoReplyTo]);
+    } catch (const std::exception&) {
+        return 0;
+    }
 }
 
 bool TFidoBase::DeleteMsg(TMsgId id) {

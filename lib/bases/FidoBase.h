@@ -34,8 +34,9 @@ public:
     TFidoHeader Header{};
     bool Loaded = true;
 
-    // Sets the model's header fields from Header.
-    void DecodeHeader();
+    // Sets the model's header fields from Header; a missing arrival date becomes
+    // `fileTime` (when the tosser stored the file), else the current time.
+    void DecodeHeader(TDateTime fileTime = 0);
     // Fills Header from the model's fields, keeping what the model does not cover.
     void EncodeHeader();
     // Sorts the stored text (after the header) into the three lists and derives the
@@ -89,6 +90,7 @@ private:
     };
 
     std::vector<std::string> ListMsgFiles() const;
+    uint32_t HighWaterMark(const std::string& dir) const;
     void LoadLastRead();
     void SaveLastRead();
     void FreeCache();

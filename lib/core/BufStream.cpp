@@ -197,6 +197,11 @@ int64_t TBufStream::Size() const {
     return st.st_size;
 }
 
+time_t TBufStream::ModificationTime() const {
+    struct stat st;
+    return ::fstat(Fd_, &st) == 0 ? st.st_mtim.tv_sec : 0;
+}
+
 void TBufStream::SetSize(int64_t newSize) {
     Flush();
     if (newSize < 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -53,6 +54,8 @@ public:
     // The size of the file on disk, not counting buffered bytes past its end.
     int64_t Size() const;
     void SetSize(int64_t newSize);
+    // The file's modification time in seconds since 1970; 0 when it cannot be told.
+    time_t ModificationTime() const;
     void Flush();
 
     // Up to the next CR (LF is not a line end); one LF right after the CR is skipped.

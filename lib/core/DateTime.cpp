@@ -129,9 +129,12 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
 }
 
 TDateTime Now() {
-    time_t now = std::time(nullptr);
+    return UnixTimeToLocalDateTime(std::time(nullptr));
+}
+
+TDateTime UnixTimeToLocalDateTime(time_t seconds) {
     tm local{};
-    if (localtime_r(&now, &local) == nullptr)
+    if (localtime_r(&seconds, &local) == nullptr)
         return 0;
     return EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
                           // A leap second shows as :60; hold it at :59.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,8 @@ TDateTimeParts DecodeDateTime(TDateTime value);
 
 // The current local date-time, to the second.
 TDateTime Now();
+// A system time (a file's modification time, say) as local date-time; 0 when it has none.
+TDateTime UnixTimeToLocalDateTime(time_t seconds);
 
 // DOS date/time stored date-first: the low 16 bits hold the DOS date, the high 16 bits the
 // DOS time. False when the value names no valid date or time.

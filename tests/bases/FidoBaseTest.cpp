@@ -9,8 +9,10 @@
 #include "RecordingUi.h"
 #include "TempDir.h"
 
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tavro;
@@ -231,12 +233,15 @@ TEST(FidoBase, HeaderDatesFallBack) {
     MakeFiles(dir, {{"1.msg", RawMsg("dos", "", 0, valid, "01 Jan 99  00:00:00")},
                     {"2.msg", RawMsg("fts", "", 0, 0, "07 Feb 21  13:14:15")},
                     {"3.msg", RawMsg("none", "", 0, 0, "garbage")}});
+    // Tossers that leave the arrival date out stored the file when the message arrived.
+    struct timespec times[2] = {{1700000000, 0}, {1700000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.File("3.msg").c_str(), times, 0), 0);
     TOpenBase base(dir.Path());
     EXPECT_EQ(base->GetMsg(0)->DateWritten, EncodeDateTime(2023, 3, 4, 5, 6, 8));
     EXPECT_EQ(base->GetMsg(1)->DateWritten, EncodeDateTime(2021, 2, 7, 13, 14, 15));
     TDateTime before = Now();
     EXPECT_GE(base->GetMsg(2)->DateWritten, before - 1.0 / 86400);
-    EXPECT_GE(base->GetMsg(2)->DateArrived, before - 1.0 / 86400);
+    EXPECT_EQ(base->GetMsg(2)->DateArrived, UnixTimeToLocalDateTime(1700000000));
 }
 
 TEST(FidoBase, NewMessagesTakeTheNextFreeNumber) {
@@ -246,6 +251,7 @@ TEST(FidoBase, NewMessagesTakeTheNextFreeNumber) {
         std::vector<const char*> createdAfterListing;
         bool echomail;
         TMsgId expected;
+        uint16_t highWaterMark = 0; // in 1.msg's reply-to word
     } cases[] = {
         {"after the highest", {"1.msg", "2.msg", "3.msg", "4.msg", "5.msg", "7.msg"}, {}, false, 8},
         {"empty netmail", {}, {}, false, 1},
@@ -253,12 +259,19 @@ TEST(FidoBase, NewMessagesTakeTheNextFreeNumber) {
         {"echomail high-water mark only", {"1.msg"}, {}, true, 2},
         {"leading zeros name the same number", {"1.msg", "02.msg"}, {}, false, 3},
         {"taken meanwhile, in any letter case", {"1.msg"}, {"2.MSG", "3.msg"}, false, 4},
+        {"above the tosser's high-water mark", {"1.msg", "2.msg"}, {}, true, 41, 40},
+        {"netmail has no high-water mark", {"1.msg", "2.msg"}, {}, false, 3, 40},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TTempDir dir;
         for (const char* name : c.existing)
             test::WriteFile(dir.File(name), RawMsg("x", ""));
+        if (c.highWaterMark) {
+            std::string mark = RawMsg("tosser", std::string(1, '\0'));
+            PutLE16(&mark[184], c.highWaterMark);
+            test::WriteFile(dir.File("1.msg"), mark);
+        }
         TOpenBase base(dir.Path(), c.echomail ? "ECHO" : "", c.echomail ? "" : "NETMAIL");
         for (const char* name : c.createdAfterListing)
             test::WriteFile(dir.File(name), RawMsg("x", ""));
