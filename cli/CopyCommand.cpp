@@ -1,0 +1,166 @@
+#include "BaseOpen.h"
+#include "Command.h"
+
+#include "core/CodePage.h"
+#include "core/FileUtils.h"
+
+#include <filesystem>
+#include <optional>
+
+namespace tavro::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Both bases are closed after this many messages, which writes their indexes.
+constexpr size_t CloseBatch = 16;
+
+struct TCopyOptions {
+    std::string Source;
+    std::string Target;
+    TBaseType SourceType = btMsg;
+    TBaseType TargetType = btMsg;
+    std::optional<TIdList> Ids;
+    bool Move = false;
+};
+
+std::string Quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+std::string Messages(size_t count) {
+    return std::to_string(count) + (count == 1 ? " message" : " messages");
+}
+
+// A target that does not exist yet and has no extension becomes a *.MSG directory.
+TBaseType ChooseTargetType(const std::string& path, const std::string* typeOption) {
+    TBaseType type;
+    if (typeOption == nullptr && !BaseTypeFromPath(path, type) && !fs::exists(ResolveCase(path)) &&
+        !fs::path(path).has_extension())
+        return btMsg;
+    return ChooseBaseType(path, typeOption);
+}
+
+TCopyOptions ParseCopyOptions(const std::vector<std::string>& args) {
+    TArguments arguments(args, {"--type", "--to-type", "--ids"}, {"--move"});
+    if (arguments.Positional.size() != 2)
+        ThrowUsage("wants a source and a target base: SRC DST");
+    TCopyOptions options;
+    options.Source = arguments.Positional[0];
+    options.Target = arguments.Positional[1];
+    options.Move = arguments.Has("--move");
+    if (const std::string* ids = arguments.Value("--ids"))
+        options.Ids.emplace(*ids);
+    options.SourceType = ExistingBaseType(options.Source, arguments.Value("--type"));
+    options.TargetType = ChooseTargetType(options.Target, arguments.Value("--to-type"));
+    std::error_code error;
+    if (fs::equivalent(ResolveCase(options.Source), ResolveCase(options.Target), error))
+        ThrowUsage("will not copy a base onto itself");
+    return options;
+}
+
+// The target's place: a *.MSG base is a directory that must exist before the base opens it.
+// Squish and JAM create their files on the first write but need their directory; it is made
+// only once a storage class has taken the base.
+TBasePtr OpenTarget(TBaseType type, const std::string& path, const TCodePagePair& pages) {
+    const std::string resolved = ResolveCase(path);
+    if (fs::exists(resolved) && !BaseExists(type, path))
+        ThrowFailure(Quoted(path) + " is not a " + BaseTypeName(type) + " base");
+    if (type == btMsg)
+        fs::create_directories(resolved);
+    TBasePtr base = OpenBase(type, path, pages, true);
+    if (const fs::path parent = fs::path(resolved).parent_path(); type != btMsg && !parent.empty())
+        fs::create_directories(parent);
+    return base;
+}
+
+// Copies or moves messages one by one. A moved message leaves the source only after the
+// target's Close has made its copy durable, so an interrupted move leaves duplicates rather
+// than losses.
+class TTransfer {
+public:
+    TTransfer(TCustomBase& source, TCustomBase& target, bool move)
+        : Source(source), Target(target), Move(move) {}
+
+    void Run(const std::vector<TMsgId>& ids) {
+        for (size_t k = 0; k < ids.size(); ++k) {
+            if (std::string error = CopyOne(ids[k]); !error.empty()) {
+                Flush();
+                ThrowFailure("could not " + std::string(Move ? "move" : "copy") + " message " +
+                             std::to_string(ids[k]) + " (" + error + "); " + Summary() + " before it");
+            }
+            if (k % CloseBatch == CloseBatch - 1)
+                Flush();
+        }
+        Flush();
+    }
+
+    std::string Summary() const { return (Move ? "moved " : "copied ") + Messages(Done); }
+
+private:
+    // Empty on success, else why it failed.
+    std::string CopyOne(TMsgId id) {
+        try {
+            TCustomMsg* message = Source.GetMsg(Source.IndexOfId(id));
+            if (message == nullptr)
+                return "it is no longer in the source";
+            std::unique_ptr<TCustomMsg> copy = Target.NewMsg();
+            copy->Assign(message);
+            if (!copy->Save())
+                return "the target refused it";
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        if (Move)
+            Copied.push_back(id);
+        else
+            ++Done;
+        return {};
+    }
+
+    void Flush() {
+        Target.Close();
+        for (TMsgId id : Copied) {
+            if (!Source.DeleteMsg(id)) {
+                Source.Close();
+                ThrowFailure("message " + std::to_string(id) +
+                             " was copied but could not be deleted from the source; " + Summary());
+            }
+            ++Done;
+        }
+        Copied.clear();
+        Source.Close();
+    }
+
+    TCustomBase& Source;
+    TCustomBase& Target;
+    bool Move;
+    size_t Done = 0;
+    std::vector<TMsgId> Copied; // moved ones still waiting for their deletion
+};
+
+int Copy(const std::vector<std::string>& args, std::ostream& out) {
+    const TCopyOptions options = ParseCopyOptions(args);
+    // Byte for byte: no code-page conversion and every SoftCR kept, so nothing is lost.
+    const TCodePagePair identity = TCodePagePair::Identity();
+    TBasePtr source = OpenBase(options.SourceType, options.Source, identity, true);
+    std::vector<TMsgId> ids = AllIds(*source);
+    if (options.Ids) {
+        options.Ids->CheckPresent(ids);
+        std::erase_if(ids, [&](TMsgId id) { return !options.Ids->Contains(id); });
+    }
+    TBasePtr target = OpenTarget(options.TargetType, options.Target, identity);
+    TTransfer transfer(*source, *target, options.Move);
+    transfer.Run(ids);
+    out << transfer.Summary() << "\n";
+    return 0;
+}
+
+} // namespace
+
+int RunCopy(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunReportingErrors("copy", err, [&] { return Copy(args, out); });
+}
+
+} // namespace tavro::cli

@@ -1,0 +1,225 @@
+#include "BaseOpen.h"
+#include "Command.h"
+
+#include "bases/FidoBase.h"
+
+#include "TempDir.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+
+using namespace tavro;
+using namespace tavro::cli;
+using tavro::test::ReadFile;
+using tavro::test::TTempDir;
+using tavro::test::WriteFile;
+
+namespace {
+
+struct TResult {
+    int Status;
+    std::string Out, Err;
+};
+
+TResult Invoke(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    int status = RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// Message n has the subject "Message n" and a body of the given stored bytes.
+void WriteArea(const std::string& dir, int count, const std::string& body = "Hi") {
+    std::filesystem::create_directories(dir);
+    TFidoBase base(dir, "", "");
+    base.CodePages = TCodePagePair::Identity();
+    base.DoNotIgnoreSoftCR = true;
+    base.Rescan();
+    for (int n = 1; n <= count; ++n) {
+        auto msg = base.NewMsg();
+        msg->FromName = "\x88\xA2\xA0\xAD"; // CP866
+        msg->ToName = "All";
+        msg->Subject = "Message " + std::to_string(n);
+        msg->FromAddr = TAddress(2, 5020, 1, 5);
+        msg->ToAddr = TAddress(2, 5020, 2);
+        msg->DateWritten = EncodeDateTime(2024, 1, 5, 10, 3, 0);
+        msg->DateArrived = EncodeDateTime(2024, 1, 5, 12, 0, 0);
+        msg->Kludges = {"\x01MSGID: 2:5020/1.5 0000000" + std::to_string(n)};
+        msg->Body = {TBodyLine(body), TBodyLine("--- Tavro")};
+        msg->Tail = {"SEEN-BY: 5020/1 2"};
+        ASSERT_TRUE(msg->Save());
+    }
+}
+
+// Every *.msg file of a directory by name, with its bytes.
+std::map<std::string, std::string> MsgFiles(const std::string& dir) {
+    std::map<std::string, std::string> files;
+    if (!std::filesystem::is_directory(dir))
+        return files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().extension() == ".msg")
+            files[entry.path().filename().string()] = ReadFile(entry.path().string());
+    return files;
+}
+
+class CopyTest : public ::testing::Test {
+protected:
+    TTempDir Temp;
+    std::string Source = Temp.File("source");
+};
+
+} // namespace
+
+TEST_F(CopyTest, CreatesAMissingTargetAndGivesTheCopiesItsOwnIds) {
+    WriteArea(Source, 3);
+    const auto before = MsgFiles(Source);
+    const std::string target = Temp.File("new/nested/area");
+    TResult r = Invoke({"copy", Source, target, "--ids", "2-3"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "copied 2 messages\n");
+    EXPECT_EQ(r.Err, "");
+    EXPECT_EQ(MsgFiles(Source), before);
+    auto copied = MsgFiles(target);
+    ASSERT_EQ(copied.size(), 2u);
+    EXPECT_EQ(copied["1.msg"], before.at("2.msg"));
+    EXPECT_EQ(copied["2.msg"], before.at("3.msg"));
+
+    // Into the now existing target, after what it holds.
+    r = Invoke({"copy", Source, target, "--ids", "1"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "copied 1 message\n");
+    EXPECT_EQ(MsgFiles(target)["3.msg"], before.at("1.msg"));
+}
+
+TEST_F(CopyTest, KeepsEveryStoredByte) {
+    // SoftCR, the CP866 "р" that shares its byte with a SoftCR look-alike, and box drawing.
+    WriteArea(Source, 1, "\x8F\xE0\xA8\xA2\xA5\xE2\x8D \xE0\xC4\xB3 end");
+    const std::string target = Temp.File("target");
+    TResult r = Invoke({"copy", Source, target});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const std::string original = ReadFile(Source + "/1.msg");
+    const std::string copy = ReadFile(target + "/1.msg");
+    ASSERT_GT(original.size(), FidoHeaderSize);
+    EXPECT_EQ(copy.substr(FidoHeaderSize), original.substr(FidoHeaderSize));
+    EXPECT_EQ(copy.substr(0, 144), original.substr(0, 144)); // names and subject
+    EXPECT_EQ(copy, original);
+}
+
+TEST_F(CopyTest, MoveDeletesWhatItMoved) {
+    const struct {
+        std::vector<std::string> Options;
+        std::string Summary;
+        size_t Left;
+    } cases[] = {
+        {{"--ids", "2,4"}, "moved 2 messages\n", 18},
+        {{}, "moved 20 messages\n", 0}, // past the batches of 16
+    };
+    for (const auto& c : cases) {
+        TTempDir temp;
+        const std::string source = temp.File("source"), target = temp.File("target");
+        WriteArea(source, 20);
+        const auto before = MsgFiles(source);
+        std::vector<std::string> args = {"copy", source, target, "--move"};
+        args.insert(args.end(), c.Options.begin(), c.Options.end());
+        TResult r = Invoke(args);
+        ASSERT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(r.Out, c.Summary);
+
+        const auto left = MsgFiles(source);
+        const auto moved = MsgFiles(target);
+        EXPECT_EQ(left.size(), c.Left);
+        EXPECT_EQ(moved.size() + left.size(), before.size());
+        // Every original is either still in the source or, in order, in the target.
+        size_t next = 1;
+        for (int n = 1; n <= 20; ++n) {
+            const std::string name = std::to_string(n) + ".msg";
+            if (left.contains(name))
+                EXPECT_EQ(left.at(name), before.at(name));
+            else
+                EXPECT_EQ(moved.at(std::to_string(next++) + ".msg"), before.at(name)) << name;
+        }
+    }
+}
+
+TEST_F(CopyTest, StopsAtADamagedMessageKeepingWhatWasNotTransferred) {
+    for (bool move : {false, true}) {
+        TTempDir temp;
+        const std::string source = temp.File("source"), target = temp.File("target");
+        WriteArea(source, 4);
+        WriteFile(source + "/3.msg", "too short for a header");
+        const auto before = MsgFiles(source);
+        std::vector<std::string> args = {"copy", source, target};
+        if (move)
+            args.push_back("--move");
+        TResult r = Invoke(args);
+        EXPECT_EQ(r.Status, ExitFailure);
+        EXPECT_EQ(r.Out, "");
+        EXPECT_EQ(
+            r.Err.rfind("tavro-cli copy: could not " + std::string(move ? "move" : "copy") + " message 3", 0),
+            0u)
+            << r.Err;
+        EXPECT_NE(r.Err.find(move ? "moved 2 messages before it" : "copied 2 messages before it"),
+                  std::string::npos)
+            << r.Err;
+        EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
+
+        const auto copied = MsgFiles(target);
+        ASSERT_EQ(copied.size(), 2u);
+        EXPECT_EQ(copied.at("1.msg"), before.at("1.msg"));
+        EXPECT_EQ(copied.at("2.msg"), before.at("2.msg"));
+        auto expectedLeft = before;
+        if (move)
+            expectedLeft.erase("1.msg"), expectedLeft.erase("2.msg");
+        EXPECT_EQ(MsgFiles(source), expectedLeft);
+    }
+}
+
+TEST_F(CopyTest, RefusesToCopyABaseOntoItself) {
+    WriteArea(Source, 2);
+    const auto before = MsgFiles(Source);
+    std::filesystem::create_directory_symlink(Source, Temp.File("link"));
+    for (const std::string& target :
+         {Source, Source + "/", Source + "/.", Temp.File("link"), Temp.File("SOURCE")}) {
+        TResult r = Invoke({"copy", Source, target, "--move"});
+        EXPECT_EQ(r.Status, ExitUsage) << target;
+        EXPECT_NE(r.Err.find("onto itself"), std::string::npos) << r.Err;
+        EXPECT_EQ(MsgFiles(Source), before) << target;
+    }
+}
+
+TEST_F(CopyTest, MisuseAndFailuresChangeNothing) {
+    WriteArea(Source, 2);
+    const auto before = MsgFiles(Source);
+    WriteFile(Temp.File("notes.txt"), "text");
+    const std::string target = Temp.File("target");
+    const struct {
+        std::vector<std::string> Args;
+        int Status;
+        std::string Text;
+    } cases[] = {
+        {{Source}, ExitUsage, "SRC DST"},
+        {{Source, target, "--bogus"}, ExitUsage, "unknown option"},
+        {{Source, target, "--to-type", "hudson"}, ExitUsage, "unknown base type"},
+        {{Source, target, "--ids", "x"}, ExitUsage, "--ids"},
+        {{Temp.File("missing"), target}, ExitFailure, "no such base"},
+        {{Source, target, "--ids", "1,7", "--move"}, ExitFailure, "no message with id 7"},
+        {{Source, Temp.File("notes.txt")}, ExitUsage, "cannot tell the base type"},
+        {{Source, Temp.File("notes.txt"), "--to-type", "msg"}, ExitFailure, "is not a msg base"},
+        {{Source, Temp.File("new.dir")}, ExitUsage, "cannot tell the base type"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"copy"};
+        args.insert(args.end(), c.Args.begin(), c.Args.end());
+        TResult r = Invoke(args);
+        EXPECT_EQ(r.Status, c.Status) << r.Err;
+        EXPECT_EQ(r.Out, "");
+        EXPECT_EQ(r.Err.rfind("tavro-cli copy: ", 0), 0u) << r.Err;
+        EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
+        EXPECT_NE(r.Err.find(c.Text), std::string::npos) << r.Err;
+        EXPECT_FALSE(std::filesystem::exists(target)) << r.Err;
+        EXPECT_EQ(MsgFiles(Source), before) << r.Err;
+    }
+    EXPECT_EQ(ReadFile(Temp.File("notes.txt")), "text");
+}
