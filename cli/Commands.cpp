@@ -8,14 +8,14 @@ int RunCopy(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 const std::vector<TCommand>& Commands() {
     static const std::vector<TCommand> commands = {
-        {"sysinfo", "sysinfo", "print the version and the system information a bug report carries",
-         RunSysInfo},
         {"dump",
-         "dump PATH [--type T] [--user N [--user-name NAME]] [--ids LIST] [--start POS] [--count N] "
-         "[--keep-softcr | --raw]",
+         "dump PATH [--type T] [--user N [--user-name NAME]] [--ids LIST]\n"
+         "       [--start POS] [--count N] [--keep-softcr | --raw]",
          "print the messages of a message base as JSON", RunDump},
         {"copy", "copy SRC DST [--ids LIST] [--move] [--type T] [--to-type T]",
          "copy or move messages into another message base, creating it when missing", RunCopy},
+        {"sysinfo", "sysinfo", "print the version and the system information a bug report carries",
+         RunSysInfo},
     };
     return commands;
 }

@@ -245,6 +245,24 @@ protected:
                 " * Origin: Tavro test (" + Ours.ToStr() + ")"};
     }
 
+    // Two echomail messages from the uplink, tossed into the area.
+    void TossTwoMessages() {
+        TPacket packet;
+        packet.Orig = Uplink;
+        packet.Dest = Ours;
+        packet.Msgs.push_back(Echomail("Sender One", "All", "First subject", "05 Jan 24  10:03:00",
+                                       {"AREA:TEST.ECHO", "\x01MSGID: 2:5020/1 0badf00d", "Hello number one",
+                                        Oem("Привет, мир"), "", "--- Test", " * Origin: Test (2:5020/1)",
+                                        "SEEN-BY: 5020/1", "\x01PATH: 5020/1"}));
+        // No MSGID: the origin line is all that names the sender.
+        packet.Msgs.push_back(
+            Echomail(Oem("Иван Петров"), "Receiver", Oem("Второе письмо"), "06 Jan 24  11:04:05",
+                     {"AREA:TEST.ECHO", "Second body", "--- Test", " * Origin: Test (2:5020/1)",
+                      "SEEN-BY: 5020/1", "\x01PATH: 5020/1"}));
+        test::WriteFile(Dir("in/0000abcd.pkt"), test::WritePacket(packet));
+        ASSERT_TRUE(Run({"TOSS"}));
+    }
+
     test::TTempDir Temp;
     test::TRecordingUi Ui;
     std::string Crashmail;
@@ -252,20 +270,7 @@ protected:
 };
 
 TEST_F(CrashmailPeerTest, TossedEchomailReadsBack) {
-    TPacket packet;
-    packet.Orig = Uplink;
-    packet.Dest = Ours;
-    packet.Msgs.push_back(
-        Echomail("Sender One", "All", "First subject", "05 Jan 24  10:03:00",
-                 {"AREA:TEST.ECHO", "\x01MSGID: 2:5020/1 0badf00d", "Hello number one", Oem("Привет, мир"),
-                  "", "--- Test", " * Origin: Test (2:5020/1)", "SEEN-BY: 5020/1", "\x01PATH: 5020/1"}));
-    // No MSGID: the origin line is all that names the sender.
-    packet.Msgs.push_back(Echomail(Oem("Иван Петров"), "Receiver", Oem("Второе письмо"),
-                                   "06 Jan 24  11:04:05",
-                                   {"AREA:TEST.ECHO", "Second body", "--- Test", " * Origin: Test (2:5020/1)",
-                                    "SEEN-BY: 5020/1", "\x01PATH: 5020/1"}));
-    test::WriteFile(Dir("in/0000abcd.pkt"), test::WritePacket(packet));
-    ASSERT_TRUE(Run({"TOSS"}));
+    ASSERT_NO_FATAL_FAILURE(TossTwoMessages());
 
     TFidoBase base(Dir("echo"), EchoTag, "");
     base.SetUser(0, "Test Sysop");
@@ -298,6 +303,30 @@ TEST_F(CrashmailPeerTest, TossedEchomailReadsBack) {
               (std::vector<std::string>{"Second body", "--- Test", " * Origin: Test (2:5020/1)"}));
     EXPECT_EQ(second->FromAddr.ToStr(), "2:5020/1");
     EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(CrashmailPeerTest, CommandLineDumpShowsTossedEchomail) {
+#ifndef TAVRO_CLI_PATH
+    GTEST_SKIP() << "built without tavro-cli";
+#else
+    ASSERT_NO_FATAL_FAILURE(TossTwoMessages());
+    std::string command = std::string(TAVRO_CLI_PATH) + " dump " + Dir("echo") + " --user 0";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string json;
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        json.append(chunk, n);
+    ASSERT_EQ(pclose(pipe), 0);
+    for (const char* expected :
+         {R"("type": "msg")", R"("count": 2)", R"("lastread": 0)", R"("id": 2)", R"("id": 3)",
+          R"("from": "Sender One")", R"("from_addr": "2:5020/1")", R"("subject": "First subject")",
+          R"("date_written": "2024-01-05T10:03:00")", R"("attributes": "Snt")",
+          R"("\u0001MSGID: 2:5020/1 0badf00d")", "\"Привет, мир\"", R"("from": "Иван Петров")",
+          R"("subject": "Второе письмо")", R"("SEEN-BY: 5020/1 9999")", R"("\u0001PATH: 5020/1 9999")",
+          R"("read": false)"})
+        EXPECT_NE(json.find(expected), std::string::npos) << expected << " in\n" << json;
+#endif
 }
 
 TEST_F(CrashmailPeerTest, LocalMessageIsExported) {

@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "Command.h"
 
 #include <algorithm>
@@ -5,24 +6,11 @@
 #include <sstream>
 
 using namespace tavro::cli;
-
-namespace {
-
-struct TResult {
-    int Status;
-    std::string Out, Err;
-};
-
-TResult Invoke(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
-
-} // namespace
+using tavro::test::Invoke;
+using tavro::test::TCliResult;
 
 TEST(Cli, HelpListsEveryCommand) {
-    TResult r = Invoke({"--help"});
+    TCliResult r = Invoke({"--help"});
     EXPECT_EQ(r.Status, 0);
     EXPECT_NE(r.Out.find("Usage: tavro-cli"), std::string::npos);
     for (const TCommand& command : Commands())
@@ -31,14 +19,14 @@ TEST(Cli, HelpListsEveryCommand) {
 }
 
 TEST(Cli, VersionNamesThisSystem) {
-    TResult r = Invoke({"--version"});
+    TCliResult r = Invoke({"--version"});
     EXPECT_EQ(r.Status, 0);
     EXPECT_EQ(r.Out, "Tavro 2001 Build 0063-RC10/Linux\n");
 }
 
 TEST(Cli, MisuseIsOneLineOnStandardErrorAndAFailure) {
     for (const auto& args : {std::vector<std::string>{"frobnicate"}, {"sysinfo", "extra"}}) {
-        TResult r = Invoke(args);
+        TCliResult r = Invoke(args);
         EXPECT_NE(r.Status, 0);
         EXPECT_TRUE(r.Out.empty());
         EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;

@@ -1,4 +1,5 @@
 #include "BaseOpen.h"
+#include "CliRun.h"
 #include "Command.h"
 
 #include "bases/FidoBase.h"
@@ -13,22 +14,13 @@
 
 using namespace tavro;
 using namespace tavro::cli;
+using tavro::test::Invoke;
 using tavro::test::ReadFile;
+using tavro::test::TCliResult;
 using tavro::test::TTempDir;
 using tavro::test::WriteFile;
 
 namespace {
-
-struct TResult {
-    int Status;
-    std::string Out, Err;
-};
-
-TResult Invoke(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 // Message n has the subject "Message n" and a body of the given stored bytes.
 void WriteArea(const std::string& dir, int count, const std::string& body = "Hi") {
@@ -76,7 +68,7 @@ TEST_F(CopyTest, CreatesAMissingTargetAndGivesTheCopiesItsOwnIds) {
     WriteArea(Source, 3);
     const auto before = MsgFiles(Source);
     const std::string target = Temp.File("new/nested/area");
-    TResult r = Invoke({"copy", Source, target, "--ids", "2-3"});
+    TCliResult r = Invoke({"copy", Source, target, "--ids", "2-3"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Out, "copied 2 messages\n");
     EXPECT_EQ(r.Err, "");
@@ -97,7 +89,7 @@ TEST_F(CopyTest, KeepsEveryStoredByte) {
     // SoftCR, the CP866 "р" that shares its byte with a SoftCR look-alike, and box drawing.
     WriteArea(Source, 1, "\x8F\xE0\xA8\xA2\xA5\xE2\x8D \xE0\xC4\xB3 end");
     const std::string target = Temp.File("target");
-    TResult r = Invoke({"copy", Source, target});
+    TCliResult r = Invoke({"copy", Source, target});
     ASSERT_EQ(r.Status, 0) << r.Err;
     const std::string original = ReadFile(Source + "/1.msg");
     const std::string copy = ReadFile(target + "/1.msg");
@@ -123,7 +115,7 @@ TEST_F(CopyTest, MoveDeletesWhatItMoved) {
         const auto before = MsgFiles(source);
         std::vector<std::string> args = {"copy", source, target, "--move"};
         args.insert(args.end(), c.Options.begin(), c.Options.end());
-        TResult r = Invoke(args);
+        TCliResult r = Invoke(args);
         ASSERT_EQ(r.Status, 0) << r.Err;
         EXPECT_EQ(r.Out, c.Summary);
 
@@ -153,7 +145,7 @@ TEST_F(CopyTest, StopsAtADamagedMessageKeepingWhatWasNotTransferred) {
         std::vector<std::string> args = {"copy", source, target};
         if (move)
             args.push_back("--move");
-        TResult r = Invoke(args);
+        TCliResult r = Invoke(args);
         EXPECT_EQ(r.Status, ExitFailure);
         EXPECT_EQ(r.Out, "");
         EXPECT_EQ(
@@ -182,7 +174,7 @@ TEST_F(CopyTest, RefusesToCopyABaseOntoItself) {
     std::filesystem::create_directory_symlink(Source, Temp.File("link"));
     for (const std::string& target :
          {Source, Source + "/", Source + "/.", Temp.File("link"), Temp.File("SOURCE")}) {
-        TResult r = Invoke({"copy", Source, target, "--move"});
+        TCliResult r = Invoke({"copy", Source, target, "--move"});
         EXPECT_EQ(r.Status, ExitUsage) << target;
         EXPECT_NE(r.Err.find("onto itself"), std::string::npos) << r.Err;
         EXPECT_EQ(MsgFiles(Source), before) << target;
@@ -212,7 +204,7 @@ TEST_F(CopyTest, MisuseAndFailuresChangeNothing) {
     for (const auto& c : cases) {
         std::vector<std::string> args = {"copy"};
         args.insert(args.end(), c.Args.begin(), c.Args.end());
-        TResult r = Invoke(args);
+        TCliResult r = Invoke(args);
         EXPECT_EQ(r.Status, c.Status) << r.Err;
         EXPECT_EQ(r.Out, "");
         EXPECT_EQ(r.Err.rfind("tavro-cli copy: ", 0), 0u) << r.Err;

@@ -1,4 +1,5 @@
 #include "BaseOpen.h"
+#include "CliRun.h"
 #include "Command.h"
 #include "Json.h"
 
@@ -14,22 +15,13 @@
 
 using namespace tavro;
 using namespace tavro::cli;
+using tavro::test::Invoke;
 using tavro::test::ReadFile;
+using tavro::test::TCliResult;
 using tavro::test::TTempDir;
 using tavro::test::WriteFile;
 
 namespace {
-
-struct TResult {
-    int Status;
-    std::string Out, Err;
-};
-
-TResult Invoke(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 struct TTestMsg {
     std::string Subject = "Hello";
@@ -185,7 +177,7 @@ TEST_F(DumpTest, PrintsEveryMessageWithTheKeysInTheirOrder) {
     second.Body = {"Bye"};
     WriteArea(Area, {first, second});
 
-    TResult r = Invoke({"dump", Area});
+    TCliResult r = Invoke({"dump", Area});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Err, "");
     EXPECT_EQ(r.Out, R"({
@@ -249,7 +241,7 @@ TEST_F(DumpTest, ShowsCyrillicTheWayTheReaderDoes) {
     msg.Subject = "\x8F\xE0\xA8\xA2\xA5\xE2"; // CP866
     msg.Body = {"\x8F\xE0\xA8\xA2\xA5\xE2, \xAC\xA8\xE0!"};
     WriteArea(Area, {msg});
-    TResult r = Invoke({"dump", Area});
+    TCliResult r = Invoke({"dump", Area});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(Values(r.Out, "subject"), std::vector<std::string>{"\"Привет\""});
     EXPECT_NE(r.Out.find("\"Привет, мир!\""), std::string::npos) << r.Out;
@@ -273,7 +265,7 @@ TEST_F(DumpTest, SoftCrAndCodePagesFollowTheMode) {
     for (const auto& c : cases) {
         std::vector<std::string> args = {"dump", Area};
         args.insert(args.end(), c.Options.begin(), c.Options.end());
-        TResult r = Invoke(args);
+        TCliResult r = Invoke(args);
         ASSERT_EQ(r.Status, 0) << r.Err;
         EXPECT_NE(r.Out.find("\"body\": [\n        \"" + c.Body + "\"\n"), std::string::npos)
             << testing::PrintToString(c.Options) << r.Out;
@@ -306,7 +298,7 @@ TEST_F(DumpTest, UserSelectsLastReadAndReadMarksWithoutChangingThem) {
     for (const auto& c : cases) {
         std::vector<std::string> args = {"dump", Area};
         args.insert(args.end(), c.Options.begin(), c.Options.end());
-        TResult r = Invoke(args);
+        TCliResult r = Invoke(args);
         ASSERT_EQ(r.Status, 0) << r.Err;
         EXPECT_EQ(Values(r.Out, "lastread"), std::vector<std::string>{c.LastRead});
         EXPECT_EQ(Values(r.Out, "read"), c.Read) << r.Out;
@@ -334,7 +326,7 @@ TEST_F(DumpTest, IdsStartAndCountChooseTheMessages) {
     for (const auto& c : cases) {
         std::vector<std::string> args = {"dump", Area};
         args.insert(args.end(), c.Options.begin(), c.Options.end());
-        TResult r = Invoke(args);
+        TCliResult r = Invoke(args);
         ASSERT_EQ(r.Status, 0) << r.Err;
         EXPECT_EQ(Values(r.Out, "id"), c.Ids) << testing::PrintToString(c.Options);
         EXPECT_EQ(Values(r.Out, "count"), std::vector<std::string>{"4"});
@@ -368,7 +360,7 @@ TEST_F(DumpTest, MisuseAndFailuresAreOneLineOnStandardError) {
     for (const auto& c : cases) {
         std::vector<std::string> args = {"dump"};
         args.insert(args.end(), c.Args.begin(), c.Args.end());
-        TResult r = Invoke(args);
+        TCliResult r = Invoke(args);
         EXPECT_EQ(r.Status, c.Status) << r.Err;
         EXPECT_EQ(r.Out, "");
         EXPECT_EQ(r.Err.rfind("tavro-cli dump: ", 0), 0u) << r.Err;
@@ -380,7 +372,7 @@ TEST_F(DumpTest, MisuseAndFailuresAreOneLineOnStandardError) {
 TEST_F(DumpTest, DamagedMessageIsAFailureNotACrash) {
     WriteArea(Area, {{}, {}});
     WriteFile(Area + "/2.msg", "too short for a header");
-    TResult r = Invoke({"dump", Area});
+    TCliResult r = Invoke({"dump", Area});
     EXPECT_EQ(r.Status, ExitFailure);
     EXPECT_EQ(r.Err.rfind("tavro-cli dump: ", 0), 0u) << r.Err;
     EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
