@@ -1,5 +1,7 @@
 #include "FidoBase.h"
 
+#include "LastReadFile.h"
+
 #include "core/Attributes.h"
 #include "core/CodePage.h"
 #include "core/Endian.h"
@@ -425,49 +427,21 @@ bool TFidoBase::IsRead(TMsgId id) {
 
 namespace {
 
-bool HasLastReadSlot(int user) {
-    return user >= 0 && user < 256;
-}
+// "lastread" of a *.MSG directory: 16-bit file numbers.
+const TLastReadFile LastReadFile(2, OpenTimeoutMs);
 
 } // namespace
 
 void TFidoBase::LoadLastRead() {
-    LastRead = 0;
-    if (HasLastReadSlot(UserIndex)) {
-        try {
-            auto file = OpenWithRetry(FileInBase("lastread"), TOpenMode::Read, 512);
-            uint8_t value[2];
-            file->Seek(int64_t(UserIndex) * 2, TSeekOrigin::Begin);
-            if (file->Read(value, 2) == 2)
-                LastRead = GetLE16(value);
-        } catch (const std::exception&) {
-            // No pointer yet: start at the beginning.
-        }
-    }
+    uint32_t value = 0;
+    LastRead = LastReadFile.Load(FileInBase("lastread"), UserIndex, value) ? static_cast<uint16_t>(value) : 0;
     StoredLastRead = LastRead;
 }
 
 void TFidoBase::SaveLastRead() {
-    if (!HasLastReadSlot(UserIndex) || LastRead == StoredLastRead)
-        return;
-    try {
-        auto file = OpenWithRetry(FileInBase("lastread"), TOpenMode::WriteExclusiveCreate, 512);
-        const int64_t offset = int64_t(UserIndex) * 2;
-        const int64_t size = file->Size();
-        if (size < offset) {
-            std::string zeros(static_cast<size_t>(offset - size), '\0');
-            file->Seek(size, TSeekOrigin::Begin);
-            file->WriteBuffer(zeros.data(), static_cast<int64_t>(zeros.size()));
-        }
-        uint8_t value[2];
-        PutLE16(value, LastRead);
-        file->Seek(offset, TSeekOrigin::Begin);
-        file->WriteBuffer(value, 2);
-        file->Flush();
+    // A lost pointer only means reading from an earlier message next time.
+    if (LastRead != StoredLastRead && LastReadFile.Save(FileInBase("lastread"), UserIndex, LastRead))
         StoredLastRead = LastRead;
-    } catch (const std::exception&) {
-        // A lost pointer only means reading from an earlier message next time.
-    }
 }
 
 void TFidoBase::SetUserIndex(int index) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BufStream.h"
 #include "CodePage.h"
 #include "Msg.h"
 #include "SortedList.h"
@@ -11,6 +12,13 @@
 #include <vector>
 
 namespace tavro {
+
+// A base whose files contradict themselves: a frame or record outside the file, a chain
+// that loops. Reading such a base fails with this error and the area shows as locked.
+class EDamagedBase : public EFileError {
+public:
+    explicit EDamagedBase(const std::string& message) : EFileError(message, 0) {}
+};
 
 // Percentage done, 0..100.
 using TProgress = std::function<void(int)>;

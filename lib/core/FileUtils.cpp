@@ -72,6 +72,17 @@ std::string ResolveCase(const std::string& path) {
     }
 }
 
+std::string SiblingFileName(const std::string& baseFile, std::string_view suffix) {
+    if (baseFile.size() < suffix.size())
+        return baseFile + std::string(suffix);
+    char last = baseFile.back();
+    bool lower = last >= 'a' && last <= 'z';
+    std::string result = baseFile.substr(0, baseFile.size() - suffix.size());
+    for (char c : suffix)
+        result += lower && c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    return result;
+}
+
 bool FileExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -134,13 +145,16 @@ std::vector<std::string> ListFiles(const std::string& dir, std::string_view mask
 }
 
 std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode mode, int bufSize,
-                                          int timeoutMs) {
+                                          int timeoutMs, TByteLock lock) {
     using Clock = std::chrono::steady_clock;
     const std::string name = ResolveCase(fileName);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         try {
-            return std::make_unique<TBufStream>(name, bufSize, mode);
+            auto stream = std::make_unique<TBufStream>(name, bufSize, mode);
+            if (lock != TByteLock::None && !stream->LockRange(0, 1, lock == TByteLock::Write))
+                throw EFileError("\"" + name + "\" is locked by another program", EWOULDBLOCK);
+            return stream;
         } catch (const EFileError& e) {
             // Only another program's lock goes away by waiting; a missing file or directory or
             // a refused permission would just delay every such open by the whole timeout.

@@ -23,6 +23,10 @@ std::string NormalizeSeparators(std::string_view path);
 // when a directory has no match.
 std::string ResolveCase(const std::string& path);
 
+// The name of a file beside a base file: the last `suffix.size()` characters replaced by
+// `suffix`, in the letter case of the name's last character ("x.SQD" -> "x.SQR").
+std::string SiblingFileName(const std::string& baseFile, std::string_view suffix);
+
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 
@@ -32,11 +36,15 @@ bool MatchMask(std::string_view name, std::string_view mask);
 // read.
 std::vector<std::string> ListFiles(const std::string& dir, std::string_view mask);
 
+// The lock tossers take on byte 0 of a Squish or JAM header file while they change the base.
+enum class TByteLock { None, Read, Write };
+
 // Opens a file of a base or configuration, resolving its letter case and retrying until
 // `timeoutMs` has passed while it is locked by another program; then the last error is
-// thrown. Other failures (a missing file, no permission) are thrown at once.
+// thrown. Other failures (a missing file, no permission) are thrown at once. With a byte
+// lock, the lock on byte 0 is part of the open and is held until the stream closes.
 std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode mode, int bufSize,
-                                          int timeoutMs = OpenTimeoutMs);
+                                          int timeoutMs = OpenTimeoutMs, TByteLock lock = TByteLock::None);
 
 // Writes a whole file through a temporary file in the same directory that is renamed over
 // the old one, so a crash never leaves a half-written file.

@@ -176,15 +176,4 @@ void SaveReadings(const std::string& fileName, int user, const TSortedList& read
     }
 }
 
-std::string ReadingsFileName(const std::string& baseFile, std::string_view suffix) {
-    if (baseFile.size() < suffix.size())
-        return baseFile + std::string(suffix);
-    char last = baseFile.back();
-    bool lower = last >= 'a' && last <= 'z';
-    std::string result = baseFile.substr(0, baseFile.size() - suffix.size());
-    for (char c : suffix)
-        result += lower && c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-    return result;
-}
-
 } // namespace tavro

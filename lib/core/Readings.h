@@ -35,8 +35,4 @@ void LoadReadings(const std::string& fileName, int user, TSortedList& readSet);
 void SaveReadings(const std::string& fileName, int user, const TSortedList& readSet,
                   const TSortedList& existingIds, bool dropRepeated);
 
-// The readings name of a base file: the last `suffix.size()` characters replaced by
-// `suffix`, in the letter case of the name's last character ("x.SQD" -> "x.SQR").
-std::string ReadingsFileName(const std::string& baseFile, std::string_view suffix);
-
 } // namespace tavro

@@ -1,4 +1,5 @@
 #include "core/Readings.h"
+#include "core/FileUtils.h"
 
 #include "TempDir.h"
 
@@ -176,7 +177,7 @@ TEST(Readings, UnchangedMergeDoesNotRewriteTheFile) {
     EXPECT_EQ(after.st_mtim.tv_sec, 1000);
 }
 
-TEST(Readings, NameTakesTheCaseOfTheBaseFile) {
+TEST(FileUtils, SiblingNameTakesTheCaseOfTheBaseFile) {
     struct {
         const char* base;
         const char* suffix;
@@ -187,5 +188,5 @@ TEST(Readings, NameTakesTheCaseOfTheBaseFile) {
         {"/b/AREA.JHR", "RD", "/b/AREA.JRD"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ReadingsFileName(c.base, c.suffix), c.expected) << c.base;
+        EXPECT_EQ(SiblingFileName(c.base, c.suffix), c.expected) << c.base;
 }
