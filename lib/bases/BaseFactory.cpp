@@ -1,6 +1,7 @@
 #include "BaseFactory.h"
 
 #include "FidoBase.h"
+#include "SquishBase.h"
 
 namespace tavro {
 
@@ -9,6 +10,8 @@ TCustomBase* CreateBase(int baseType, const std::string& path, const std::string
     switch (baseType) {
     case btMsg:
         return new TFidoBase(path, echoTag, netmailTag);
+    case btSquish:
+        return new TSquishBase(path, echoTag, netmailTag);
     default:
         // The storage formats register here as they are added.
         return nullptr;

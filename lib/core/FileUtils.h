@@ -28,6 +28,15 @@ std::string ResolveCase(const std::string& path);
 std::string SiblingFileName(const std::string& baseFile, std::string_view suffix);
 
 bool FileExists(const std::string& path);
+
+// What tells that another program changed a file: its modification time (full precision)
+// and size. A missing file has none.
+struct TFileStamp {
+    int64_t TimeNs = -1;
+    int64_t Size = -1;
+    bool operator==(const TFileStamp&) const = default;
+};
+TFileStamp FileStampOf(const std::string& path);
 bool DirectoryExists(const std::string& path);
 
 // DOS-style mask with "*" and "?", matched ignoring ASCII case.

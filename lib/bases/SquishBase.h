@@ -1,0 +1,102 @@
+#pragma once
+
+#include "SquishFormat.h"
+
+#include "core/Base.h"
+#include "core/FileUtils.h"
+#include "core/Msg.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavro {
+
+class TSquishBase;
+
+// A message of a Squish base: a frame of the .SQD holding the message header, the control
+// information (the kludges) and the text. The text is read on first access.
+class TSquishMsg final : public TCustomMsg {
+public:
+    explicit TSquishMsg(TCustomBase* base);
+
+    TStringList& GetKludges() override;
+    TBodyLines& GetBody() override;
+    TStringList& GetTail() override;
+    uint32_t GetAttr() override;
+    void Assign(TCustomMsg* source) override;
+
+    int Position = -1;
+    uint32_t FrameOffset = 0;
+    TSqFrameHeader Frame;
+    // The message header as stored; fields the model does not cover travel with copies.
+    std::array<uint8_t, SqMsgHeaderSize> Header{};
+    uint32_t TextLength = 0;
+    bool Loaded = true;
+
+    // Sets the model's fields from Header; `ownId` is the message's UMSGID.
+    void DecodeHeader(TMsgId ownId);
+    // The message header, control information and text as stored; ctrlLength gets the
+    // length of the control information.
+    std::string Serialize(uint32_t& ctrlLength);
+    // Sorts the stored control information and text into the three lists.
+    void LoadText(std::string_view data);
+
+private:
+    void EnsureLoaded();
+};
+
+// A Squish base: Path names the .SQD data file; the index (.SQI), last-read pointers (.SQL)
+// and read marks (.SQR) sit beside it. The message id is the UMSGID.
+class TSquishBase final : public TCustomBase {
+public:
+    // Creates an empty base when the .SQD does not exist; throws when that fails.
+    TSquishBase(std::string path, std::string echoTag, std::string netmailTag);
+    ~TSquishBase() override;
+
+    int GetCount() override;
+    TCustomMsg* GetMsg(int position) override;
+    TMsgId GetMsgId(int position) override;
+    bool WriteMsg(TCustomMsg* msg) override;
+    void SetLastRead(TMsgId id) override;
+    TMsgId GetLastRead() override;
+    void SetRead(TMsgId id, bool value) override;
+    bool IsRead(TMsgId id) override;
+    void SetUserIndex(int index) override;
+    void Rescan() override;
+    void Close() override;
+    void Invalidate() override;
+    bool IsChanged() override;
+    std::unique_ptr<TCustomMsg> NewMsg() override;
+    bool DeleteMsg(TMsgId id) override;
+    bool DeleteMsgs(const std::vector<TMsgId>& ids, const TProgress& progress) override;
+    int FindNearest(TMsgId id) override;
+    int IndexOfId(TMsgId id) override;
+
+    std::string DataFileName() const;
+    std::string IndexFileName() const;
+
+    // The stored control information and text of a message; throws when the frame no
+    // longer holds it.
+    std::string ReadText(const TSquishMsg& msg) const;
+
+private:
+    void CreateFiles();
+    void LoadLastRead();
+    void SaveLastRead();
+    void FreeCache();
+
+    TSqBaseHeader Header;
+    std::vector<TSqIndexRecord> Index;
+    bool IndexSorted = true;
+    // The .SQD as of the last Rescan; none after Invalidate.
+    TFileStamp FileStamp;
+    std::vector<std::unique_ptr<TSquishMsg>> Cache; // by position
+    uint32_t LastRead = 0;
+    uint32_t StoredLastRead = 0;
+};
+
+} // namespace tavro

@@ -1,0 +1,457 @@
+#include "bases/SquishBase.h"
+
+#include "core/Attributes.h"
+#include "core/CodePage.h"
+#include "core/Endian.h"
+#include "core/Readings.h"
+
+#include "RecordingUi.h"
+#include "TempDir.h"
+
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace tavro;
+using tavro::test::TTempDir;
+
+namespace {
+
+struct TOpenBase {
+    explicit TOpenBase(const std::string& path, std::string echoTag = "TEST.ECHO")
+        : Base(new TSquishBase(path, std::move(echoTag), "")) {
+        Base->Rescan();
+    }
+    ~TOpenBase() { Base->Release(); }
+    TSquishBase* operator->() const { return Base; }
+    TSquishBase* Base;
+};
+
+std::vector<TMsgId> Ids(TCustomBase& base) {
+    std::vector<TMsgId> ids;
+    for (int i = 0; i < base.GetCount(); ++i)
+        ids.push_back(base.GetMsgId(i));
+    return ids;
+}
+
+std::vector<std::string> BodyTexts(TCustomMsg& msg) {
+    std::vector<std::string> texts;
+    for (const TBodyLine& line : msg.GetBody())
+        texts.push_back(line.Text);
+    return texts;
+}
+
+// Appends a message whose body is `lines` and answers its id.
+TMsgId Post(TSquishBase& base, std::vector<std::string> lines, const std::string& to = "All") {
+    auto msg = base.NewMsg();
+    msg->FromName = "Author";
+    msg->ToName = to;
+    msg->Subject = "Subject";
+    for (auto& line : lines)
+        msg->Body.emplace_back(std::move(line));
+    EXPECT_TRUE(msg->Save());
+    base.Rescan();
+    return base.GetMsgId(base.GetCount() - 1);
+}
+
+TSqBaseHeader ReadHeader(const std::string& sqd) {
+    std::string data = test::ReadFile(sqd);
+    EXPECT_GE(data.size(), SqBaseHeaderSize);
+    data.resize(std::max<size_t>(data.size(), SqBaseHeaderSize));
+    return TSqBaseHeader::Decode(reinterpret_cast<const uint8_t*>(data.data()));
+}
+
+TSqFrameHeader ReadFrame(const std::string& sqd, uint32_t offset) {
+    std::string data = test::ReadFile(sqd);
+    return TSqFrameHeader::Decode(reinterpret_cast<const uint8_t*>(data.data()) + offset);
+}
+
+// Offsets along a chain, stopping after more links than the file could hold.
+std::vector<uint32_t> Chain(const std::string& sqd, uint32_t first) {
+    std::vector<uint32_t> offsets;
+    for (uint32_t offset = first; offset != 0 && offsets.size() < 1000; offset = ReadFrame(sqd, offset).Next)
+        offsets.push_back(offset);
+    return offsets;
+}
+
+// The message chain must run both ways through the frames in index order.
+void ExpectConsistent(const std::string& sqd, const std::vector<uint32_t>& indexOrder) {
+    TSqBaseHeader header = ReadHeader(sqd);
+    EXPECT_EQ(header.NumMsg, indexOrder.size());
+    EXPECT_EQ(Chain(sqd, header.BeginFrame), indexOrder);
+    uint32_t prev = 0;
+    for (uint32_t offset : indexOrder) {
+        EXPECT_EQ(ReadFrame(sqd, offset).Prev, prev);
+        EXPECT_EQ(ReadFrame(sqd, offset).FrameType, SqFrameMessage);
+        prev = offset;
+    }
+    EXPECT_EQ(header.LastFrame, prev);
+    std::vector<uint32_t> free = Chain(sqd, header.FreeFrame);
+    EXPECT_EQ(header.LastFreeFrame, free.empty() ? 0 : free.back());
+    for (uint32_t offset : free)
+        EXPECT_EQ(ReadFrame(sqd, offset).FrameType, SqFrameFree);
+}
+
+std::vector<uint32_t> IndexOffsets(const std::string& sqi) {
+    std::vector<uint32_t> offsets;
+    for (const TSqIndexRecord& r : DecodeSqIndex(test::ReadFile(sqi), SIZE_MAX))
+        offsets.push_back(r.Offset);
+    return offsets;
+}
+
+} // namespace
+
+TEST(SquishBase, NewBaseAndFirstMessage) {
+    TTempDir dir;
+    const std::string sqd = dir.File("area.sqd");
+    TOpenBase base(sqd);
+    TSqBaseHeader header = ReadHeader(sqd);
+    EXPECT_EQ(header.HeaderLength, 256);
+    EXPECT_EQ(header.Uid, 1u);
+    EXPECT_EQ(header.EndFrame, 256u);
+    EXPECT_EQ(header.FrameHeaderSize, 28);
+    EXPECT_EQ(test::ReadFile(dir.File("area.sqi")), "");
+    EXPECT_EQ(base->GetCount(), 0);
+
+    EXPECT_EQ(Post(*base.Base, {"Hello"}), 1u);
+    header = ReadHeader(sqd);
+    TSqFrameHeader frame = ReadFrame(sqd, 256);
+    EXPECT_EQ(header.BeginFrame, 256u);
+    EXPECT_EQ(header.EndFrame, 256 + 28 + frame.MsgLength);
+    EXPECT_EQ(header.Uid, 2u);
+    EXPECT_EQ(frame.FrameLength, frame.MsgLength);
+    EXPECT_EQ(frame.CtrlLength, 1u); // no kludges: the zero byte alone
+    EXPECT_EQ(test::ReadFile(dir.File("area.sqi")).size(), 12u);
+    EXPECT_EQ(DecodeSqIndex(test::ReadFile(dir.File("area.sqi")), 1)[0].Hash, SquishHash("All"));
+}
+
+TEST(SquishBase, WrittenMessageReadsBackWhole) {
+    TTempDir dir;
+    TOpenBase base(dir.File("area.sqd"));
+    auto msg = base->NewMsg();
+    msg->FromName = std::string(36, 'F');
+    msg->ToName = "Sysop";
+    msg->Subject = base->CodePages.Display()->FromUtf8("Салют");
+    msg->FromAddr.Parse("2:5020/100.7");
+    msg->ToAddr.Parse("2:5030/200.1");
+    msg->DateWritten = EncodeDateTime(2024, 1, 5, 10, 3, 0);
+    msg->DateArrived = EncodeDateTime(2024, 1, 6, 11, 4, 2);
+    msg->Attr = atPvt | atLoc | atKS | atDIR;
+    msg->Kludges = {"\x01MSGID: 2:5020/100.7 12345678", "\x01"
+                                                        "FLAGS DIR"};
+    msg->Body = {{"Hello!"}, {""}, {"--- Tavro"}, {" * Origin: here (2:5020/100.7)"}, {""}};
+    msg->Tail = {"SEEN-BY: 5020/1", "\x01PATH: 5020/1"};
+    ASSERT_TRUE(msg->Save());
+    EXPECT_EQ(msg->Body.size(), 4u);
+    base->Rescan();
+    TCustomMsg& read = *base->GetMsg(0);
+    EXPECT_EQ(read.FromName, msg->FromName);
+    EXPECT_EQ(read.ToName, "Sysop");
+    EXPECT_EQ(read.Subject, msg->Subject);
+    EXPECT_EQ(read.FromAddr.ToStr(), "2:5020/100.7");
+    EXPECT_EQ(read.ToAddr.ToStr(), "2:5030/200.1");
+    EXPECT_EQ(read.DateWritten, msg->DateWritten);
+    EXPECT_EQ(read.DateArrived, msg->DateArrived);
+    EXPECT_EQ(read.GetAttr(), atPvt | atLoc | atKS | atDIR);
+    EXPECT_EQ(read.GetKludges(), msg->Kludges);
+    EXPECT_EQ(BodyTexts(read),
+              (std::vector<std::string>{"Hello!", "", "--- Tavro", " * Origin: here (2:5020/100.7)"}));
+    EXPECT_EQ(read.GetTail(), msg->Tail);
+}
+
+TEST(SquishBase, ControlInformationWithoutZeroEndsItsLastKludge) {
+    TTempDir dir;
+    const std::string sqd = dir.File("area.sqd");
+    {
+        TOpenBase base(sqd);
+        auto msg = base->NewMsg();
+        msg->Kludges = {"\x01MSGID: 1:2/3 4", "\x01PID: x"};
+        msg->Body = {{"text"}};
+        ASSERT_TRUE(msg->Save());
+    }
+    // Replace the terminating zero of the control information by a letter.
+    std::string data = test::ReadFile(sqd);
+    const TSqFrameHeader frame = ReadFrame(sqd, 256);
+    data[256 + 28 + 238 + frame.CtrlLength - 1] = 'Z';
+    test::WriteFile(sqd, data);
+    TOpenBase base(sqd);
+    TCustomMsg& msg = *base->GetMsg(0);
+    EXPECT_EQ(msg.GetKludges(), (TStringList{"\x01MSGID: 1:2/3 4", "\x01PID: xZ"}));
+    EXPECT_EQ(BodyTexts(msg), (std::vector<std::string>{"text"}));
+}
+
+TEST(SquishBase, HeaderFieldsAreReadAsStored) {
+    TTempDir dir;
+    const std::string sqd = dir.File("area.sqd");
+    TMsgId id;
+    {
+        TOpenBase base(sqd);
+        id = Post(*base.Base, {"x"});
+    }
+    // Replies, reply-to, the Scanned bit and a date written two days ahead, as tossers set them.
+    std::string data = test::ReadFile(sqd);
+    uint8_t* header = reinterpret_cast<uint8_t*>(&data[256 + 28]);
+    PutLE32(header + smAttr, 0x00010000 | 0x80000000 | 0x1);
+    PutLE32(header + smReplyTo, 77);
+    for (uint32_t i = 0, replies[] = {5, id, 9, 0, 11}; i < 5; ++i)
+        PutLE32(header + smReplies + 4 * i, replies[i]);
+    PutLE32(header + smDateWritten, DateTimeToDosDateFirst(Now() + 2));
+    std::copy_n("07 Feb 21  13:14:15", 19, header + smDateString);
+    test::WriteFile(sqd, data);
+
+    TOpenBase base(sqd);
+    auto* msg = static_cast<TSquishMsg*>(base->GetMsg(0));
+    EXPECT_EQ(msg->ReplyTo, 77u);
+    EXPECT_EQ(msg->Replies, (std::vector<TMsgId>{5, 9}));
+    EXPECT_EQ(msg->DateWritten, EncodeDateTime(2021, 2, 7, 13, 14, 15));
+    EXPECT_EQ(msg->GetAttr(), atScn | atPvt);
+
+    // A copy keeps the header bits the model does not name, and loses the reply links.
+    auto copy = base->NewMsg();
+    copy->Assign(msg);
+    ASSERT_TRUE(copy->Save());
+    base->Rescan();
+    auto* stored = static_cast<TSquishMsg*>(base->GetMsg(1));
+    EXPECT_EQ(GetLE32(&stored->Header[smAttr]), 0x00010000u | 0x80000000u | 0x1u);
+    EXPECT_EQ(stored->ReplyTo, 0u);
+    EXPECT_TRUE(stored->Replies.empty());
+}
+
+TEST(SquishBase, DeletedFrameIsReusedFirstFit) {
+    TTempDir dir;
+    const std::string sqd = dir.File("area.sqd");
+    TOpenBase base(sqd);
+    TMsgId only = Post(*base.Base, {"a long line of text to leave room"});
+    const uint32_t endBefore = ReadHeader(sqd).EndFrame;
+    const uint32_t frameLength = ReadFrame(sqd, 256).FrameLength;
+    ASSERT_TRUE(base->DeleteMsg(only));
+    EXPECT_EQ(ReadHeader(sqd).FreeFrame, 256u);
+    EXPECT_EQ(base->GetCount(), 0);
+
+    EXPECT_EQ(Post(*base.Base, {"short"}), only + 1);
+    EXPECT_EQ(ReadHeader(sqd).EndFrame, endBefore);
+    EXPECT_EQ(ReadFrame(sqd, 256).FrameLength, frameLength);
+    EXPECT_EQ(BodyTexts(*base->GetMsg(0)), (std::vector<std::string>{"short"}));
+    ExpectConsistent(sqd, {256});
+
+    // Too big for the free frame: it goes to the end.
+    ASSERT_TRUE(base->DeleteMsg(only + 1));
+    Post(*base.Base, {std::string(200, 'x')});
+    EXPECT_EQ(IndexOffsets(dir.File("area.sqi")), (std::vector<uint32_t>{endBefore}));
+    ExpectConsistent(sqd, {endBefore});
+    EXPECT_EQ(ReadHeader(sqd).FreeFrame, 256u);
+}
+
+TEST(SquishBase, DeletingAnUnknownIdChangesNothing) {
+    TTempDir dir;
+    const std::string sqd = dir.File("area.sqd");
+    TOpenBase base(sqd);
+    Post(*base.Base, {"one"});
+    const std::string data = test::ReadFile(sqd), index = test::ReadFile(dir.File("area.sqi"));
+    EXPECT_TRUE(base->DeleteMsg(42));
+    EXPECT_TRUE(base->DeleteMsgs({42, 43}, nullptr));
+    EXPECT_EQ(test::ReadFile(sqd), data);
+    EXPECT_EQ(test::ReadFile(dir.File("area.sqi")), index);
+}
+
+TEST(SquishBase, DeletesOneByOneAndInOnePass) {
+    for (bool onePass : {false, true}) {
+        SCOPED_TRACE(onePass ? "one pass" : "one by one");
+        TTempDir dir;
+        const std::string sqd = dir.File("area.sqd");
+        TOpenBase base(sqd);
+        for (int i = 0; i < 8; ++i)
+            Post(*base.Base, {"message " + std::to_string(i)});
+        std::vector<uint32_t> offsets = IndexOffsets(dir.File("area.sqi"));
+        const std::vector<TMsgId> gone = {1, 4, 5, 8};
+        std::vector<int> progress;
+        if (onePass) {
+            ASSERT_TRUE(base->DeleteMsgs(gone, [&](int p) { progress.push_back(p); }));
+            EXPECT_EQ(progress.front(), 0);
+            EXPECT_EQ(progress.back(), 100);
+            EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+        } else {
+            for (TMsgId id : gone)
+                ASSERT_TRUE(base->DeleteMsg(id));
+        }
+        base->Rescan();
+        EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{2, 3, 6, 7}));
+        EXPECT_EQ(BodyTexts(*base->GetMsg(2)), (std::vector<std::string>{"message 5"}));
+        ExpectConsistent(sqd, {offsets[1], offsets[2], offsets[5], offsets[6]});
+        EXPECT_EQ(Chain(sqd, ReadHeader(sqd).FreeFrame).size(), 4u);
+        EXPECT_EQ(ReadHeader(sqd).HighMsg, 4u);
+        // The freed frames serve the next messages.
+        Post(*base.Base, {"reuse"});
+        EXPECT_EQ(Chain(sqd, ReadHeader(sqd).FreeFrame).size(), 3u);
+        ExpectConsistent(sqd, IndexOffsets(dir.File("area.sqi")));
+    }
+}
+
+TEST(SquishBase, LastReadAndReadMarksBesideTheBase) {
+    TTempDir dir;
+    const std::string sqd = dir.File("AREA.SQD");
+    {
+        TOpenBase base(sqd);
+        Post(*base.Base, {"a"});
+        Post(*base.Base, {"b"});
+        base->SetUser(2, "Reader");
+        EXPECT_EQ(base->GetLastRead(), 0u);
+        EXPECT_EQ(base->FindNearest(base->GetLastRead()), 0);
+        base->SetLastRead(2);
+        base->SetRead(1, true);
+    }
+    EXPECT_EQ(test::ReadFile(dir.File("AREA.SQL")), std::string(8, '\0') + std::string("\x02\0\0\0", 4));
+    EXPECT_EQ(ParseReadings(test::ReadFile(dir.File("AREA.SQR"))).size(), 1u);
+    TOpenBase base(dir.File("area.sqd")); // found whatever the case
+    base->SetUserIndex(2);
+    EXPECT_EQ(base->GetLastRead(), 2u);
+    EXPECT_TRUE(base->IsRead(1));
+    EXPECT_FALSE(base->IsRead(2));
+}
+
+TEST(SquishBase, NoticesChangesByFileTime) {
+    TTempDir dir;
+    const std::string sqd = dir.File("area.sqd");
+    TOpenBase reader(sqd);
+    EXPECT_FALSE(reader->IsChanged());
+    {
+        TOpenBase writer(sqd);
+        Post(*writer.Base, {"x"});
+    }
+    EXPECT_TRUE(reader->IsChanged());
+    reader->Rescan();
+    EXPECT_FALSE(reader->IsChanged());
+    EXPECT_EQ(reader->GetCount(), 1);
+    reader->Invalidate();
+    EXPECT_TRUE(reader->IsChanged());
+}
+
+TEST(SquishBase, TosserLockKeepsTavroOut) {
+    TTempDir dir;
+    const std::string sqd = dir.File("area.sqd");
+    TOpenBase base(sqd);
+    Post(*base.Base, {"x"});
+    const std::string before = test::ReadFile(sqd);
+    {
+        // A tosser changing the base holds a write lock on byte 0.
+        TBufStream tosser(sqd, 16, TOpenMode::ReadWriteSharedCreate);
+        ASSERT_TRUE(tosser.LockRange(0, 1, true));
+        test::TRecordingUi ui;
+        auto msg = base->NewMsg();
+        EXPECT_FALSE(msg->Save());
+        EXPECT_EQ(ui.Errors, (std::vector<std::string>{"Can't open message base file."}));
+        EXPECT_THROW(base->Rescan(), EFileError);
+        EXPECT_EQ(test::ReadFile(sqd), before);
+    }
+    base->Rescan();
+    EXPECT_EQ(base->GetCount(), 1);
+}
+
+namespace {
+
+void SetLE32(std::string& s, size_t at, uint32_t v) {
+    PutLE32(&s[at], v);
+}
+
+// The frame of the second message, as its index record names it.
+size_t Second(const std::string& index) {
+    return GetLE32(&index[12]);
+}
+
+enum TOutcome { Works, Fails };
+
+// One corruption of a base of three messages, and what each operation must then do. A
+// failing read throws (the area shows as locked); a failing change shows an error box and
+// leaves the data file as it was.
+struct TDamage {
+    const char* Name;
+    void (*Apply)(std::string& data, std::string& index);
+    TOutcome List, ReadAll, Append, DeleteSecond;
+};
+
+} // namespace
+
+TEST(SquishBase, DamagedBasesFailWithoutFurtherDamage) {
+    const TDamage damages[] = {
+        {"count above the index", [](std::string& d, std::string&) { SetLE32(d, 4, 4); }, Fails, Fails, Fails,
+         Fails},
+        {"huge count", [](std::string& d, std::string&) { SetLE32(d, 4, 0x7FFFFFFF); }, Fails, Fails, Fails,
+         Fails},
+        {"header cut short", [](std::string& d, std::string&) { d.resize(100); }, Fails, Fails, Fails, Fails},
+        {"frame beyond the file", [](std::string&, std::string& i) { SetLE32(i, 12, 0x7FFFFFF0); }, Works,
+         Fails, Works, Fails},
+        {"frame inside the header", [](std::string&, std::string& i) { SetLE32(i, 12, 10); }, Works, Fails,
+         Works, Fails},
+        {"frame without signature", [](std::string& d, std::string& i) { SetLE32(d, Second(i), 0); }, Works,
+         Fails, Works, Fails},
+        {"message longer than the file",
+         [](std::string& d, std::string& i) { SetLE32(d, Second(i) + 16, 0x10000000); }, Works, Fails, Works,
+         Works},
+        {"control information longer than the message",
+         [](std::string& d, std::string& i) { SetLE32(d, Second(i) + 20, 0x10000); }, Works, Fails, Works,
+         Works},
+        {"indexed frame marked free", [](std::string& d, std::string& i) { d[Second(i) + 24] = 1; }, Works,
+         Fails, Works, Fails},
+        {"free chain loops",
+         [](std::string& d, std::string& i) {
+             const size_t f = Second(i);
+             SetLE32(d, 112, uint32_t(f));
+             d[f + 24] = 1;
+             SetLE32(d, f + 4, uint32_t(f));
+             SetLE32(d, f + 12, 1);
+         },
+         Works, Fails, Fails, Fails},
+        {"end mark inside the file", [](std::string& d, std::string&) { SetLE32(d, 120, 300); }, Works, Works,
+         Fails, Works},
+    };
+    for (const TDamage& damage : damages) {
+        SCOPED_TRACE(damage.Name);
+        TTempDir dir;
+        const std::string sqd = dir.File("area.sqd"), sqi = dir.File("area.sqi");
+        {
+            TOpenBase base(sqd);
+            for (int i = 0; i < 3; ++i)
+                Post(*base.Base, {"message " + std::to_string(i)});
+        }
+        std::string data = test::ReadFile(sqd), index = test::ReadFile(sqi);
+        damage.Apply(data, index);
+        test::WriteFile(sqd, data);
+        test::WriteFile(sqi, index);
+
+        auto* base = new TSquishBase(sqd, "TEST.ECHO", "");
+        auto outcome = [](auto&& operation) {
+            try {
+                operation();
+                return Works;
+            } catch (const EFileError&) {
+                return Fails;
+            }
+        };
+        EXPECT_EQ(outcome([&] { base->Rescan(); }), damage.List);
+        EXPECT_EQ(outcome([&] {
+                      for (int i = 0; i < base->GetCount(); ++i)
+                          BodyTexts(*base->GetMsg(i));
+                      if (base->GetCount() == 0)
+                          throw EFileError("nothing listed", 0);
+                  }),
+                  damage.ReadAll);
+        for (auto [expected, change] : {std::pair<TOutcome, std::function<bool()>>{damage.Append,
+                                                                                   [&] {
+                                                                                       auto msg =
+                                                                                           base->NewMsg();
+                                                                                       msg->Body = {{"new"}};
+                                                                                       return msg->Save();
+                                                                                   }},
+                                        {damage.DeleteSecond, [&] { return base->DeleteMsg(2); }}}) {
+            test::TRecordingUi ui;
+            const std::string before = test::ReadFile(sqd);
+            const bool done = change();
+            EXPECT_EQ(done ? Works : Fails, expected);
+            if (!done) {
+                EXPECT_EQ(ui.Errors.size(), 1u);
+                EXPECT_EQ(test::ReadFile(sqd), before);
+            }
+        }
+        base->Release();
+    }
+}
