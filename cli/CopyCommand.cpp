@@ -1,5 +1,7 @@
 #include "BaseOpen.h"
+
 #include "Command.h"
+#include "bases/BaseFactory.h"
 
 #include "core/CodePage.h"
 #include "core/FileUtils.h"
@@ -60,19 +62,19 @@ TCopyOptions ParseCopyOptions(const std::vector<std::string>& args) {
     return options;
 }
 
-// The target's place: a *.MSG base is a directory that must exist before the base opens it.
-// Squish and JAM create their files on the first write but need their directory; it is made
-// only once a storage class has taken the base.
+// The target's place must exist before the base opens it: a *.MSG base is a directory,
+// Squish and JAM create their files in theirs. Nothing is made for a type without storage.
 TBasePtr OpenTarget(TBaseType type, const std::string& path, const TCodePagePair& pages) {
     const std::string resolved = ResolveCase(path);
     if (fs::exists(resolved) && !BaseExists(type, path))
         ThrowFailure(Quoted(path) + " is not a " + BaseTypeName(type) + " base");
+    if (!HasStorageClass(type))
+        ThrowFailure(std::string("no storage for this base type yet (") + BaseTypeName(type) + ")");
     if (type == btMsg)
         fs::create_directories(resolved);
-    TBasePtr base = OpenBase(type, path, pages, true);
-    if (const fs::path parent = fs::path(resolved).parent_path(); type != btMsg && !parent.empty())
+    else if (const fs::path parent = fs::path(resolved).parent_path(); !parent.empty())
         fs::create_directories(parent);
-    return base;
+    return OpenBase(type, path, pages, true);
 }
 
 // Copies or moves messages one by one. A moved message leaves the source only after the

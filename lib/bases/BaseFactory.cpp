@@ -18,4 +18,8 @@ TCustomBase* CreateBase(int baseType, const std::string& path, const std::string
     }
 }
 
+bool HasStorageClass(int baseType) {
+    return baseType == btMsg || baseType == btSquish;
+}
+
 } // namespace tavro

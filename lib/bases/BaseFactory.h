@@ -11,4 +11,7 @@ namespace tavro {
 TCustomBase* CreateBase(int baseType, const std::string& path, const std::string& echoTag,
                         const std::string& netmailTag);
 
+// Whether CreateBase knows a class for the type.
+bool HasStorageClass(int baseType);
+
 } // namespace tavro

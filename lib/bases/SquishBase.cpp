@@ -32,10 +32,11 @@ void Damaged(const std::string& what) {
 // from being read past its end or damaged further.
 class TSquishFiles {
 public:
-    TSquishFiles(const TSquishBase& base, bool write, bool withIndex, int indexTimeoutMs = OpenTimeoutMs)
+    TSquishFiles(const TSquishBase& base, bool write, bool withIndex, int indexTimeoutMs = OpenTimeoutMs,
+                 int dataBufSize = SquishBufSize)
         : DataName(base.DataFileName()) {
         const TOpenMode mode = write ? TOpenMode::ReadWriteExclusive : TOpenMode::Read;
-        Data = OpenWithRetry(DataName, mode, SquishBufSize, OpenTimeoutMs,
+        Data = OpenWithRetry(DataName, mode, dataBufSize, OpenTimeoutMs,
                              write ? TByteLock::Write : TByteLock::Read);
         DataSize = Data->Size();
         if (DataSize < SqBaseHeaderSize)
@@ -66,6 +67,26 @@ public:
         Index->Seek(0, TSeekOrigin::Begin);
         Index->ReadBuffer(data.data(), need);
         return DecodeSqIndex(data, count);
+    }
+
+    // The record before `count`, checking that the index holds `count` records.
+    TSqIndexRecord ReadLastIndexRecord(uint32_t count) {
+        if (Index->Size() < int64_t(count) * SqIndexRecordSize)
+            Damaged("the index of \"" + DataName + "\" is shorter than its message count");
+        if (count == 0)
+            return {};
+        char raw[SqIndexRecordSize];
+        Index->Seek(int64_t(count - 1) * SqIndexRecordSize, TSeekOrigin::Begin);
+        Index->ReadBuffer(raw, SqIndexRecordSize);
+        return DecodeSqIndex(std::string_view(raw, SqIndexRecordSize), 1).front();
+    }
+
+    // Writes the record at `position` and cuts the index after it.
+    void WriteIndexRecord(uint32_t position, const TSqIndexRecord& record) {
+        std::vector<uint8_t> raw = EncodeSqIndex({record});
+        Index->Seek(int64_t(position) * SqIndexRecordSize, TSeekOrigin::Begin);
+        Index->WriteBuffer(raw.data(), SqIndexRecordSize);
+        Index->SetSize(int64_t(position + 1) * SqIndexRecordSize);
     }
 
     void WriteIndex(const std::vector<TSqIndexRecord>& records) {
@@ -387,7 +408,8 @@ TCustomMsg* TSquishBase::GetMsg(int position) {
     auto msg = std::make_unique<TSquishMsg>(this);
     msg->Position = position;
     msg->FrameOffset = record.Offset;
-    TSquishFiles files(*this, false, false);
+    // A buffer just over the two headers: a larger one would be filled for nothing.
+    TSquishFiles files(*this, false, false, OpenTimeoutMs, SqFrameHeaderSize + SqMsgHeaderSize);
     msg->Frame = files.ReadMessageFrame(record.Offset);
     files.Data->ReadBuffer(msg->Header.data(), SqMsgHeaderSize);
     msg->TextLength = msg->Frame.MsgLength - SqMsgHeaderSize;
@@ -450,7 +472,8 @@ bool TSquishBase::WriteMsg(TCustomMsg* msg) {
     try {
         TSquishFiles files(*this, true, true);
         TSqBaseHeader header = files.ReadHeader();
-        std::vector<TSqIndexRecord> index = files.ReadIndex(header.NumMsg);
+        // Only the last record is needed: appending stays cheap in a base of any size.
+        const TSqIndexRecord last = files.ReadLastIndexRecord(header.NumMsg);
         // A new frame at an end mark inside the file would overwrite messages.
         if (header.EndFrame < SqBaseHeaderSize || header.EndFrame < files.DataSize)
             Damaged("the end mark of \"" + files.DataName + "\" lies inside the file");
@@ -483,21 +506,21 @@ bool TSquishBase::WriteMsg(TCustomMsg* msg) {
         files.Data->WriteBuffer(data.data(), length);
 
         // UMSGIDs must keep growing even when a tool left the counter behind.
-        const TMsgId id = std::max(header.Uid, index.empty() ? 1 : index.back().UmsgId + 1);
+        const TMsgId id = std::max(header.Uid, header.NumMsg == 0 ? 1 : last.UmsgId + 1);
+        const TSqIndexRecord record{offset, id, SquishHash(squish->ToName)};
+        files.WriteIndexRecord(header.NumMsg, record);
+        // Until the next rescan the list shows what this base knows it changed.
+        if (header.NumMsg == Index.size()) {
+            Index.push_back(record);
+            Cache.resize(Index.size());
+        }
+        squish->Position = static_cast<int>(header.NumMsg);
         header.NumMsg += 1;
         header.HighMsg += 1;
         header.Uid = id + 1;
         files.WriteHeader(header);
-        index.push_back({offset, id, SquishHash(squish->ToName)});
-        files.WriteIndex(index);
         files.Flush();
 
-        // Until the next rescan the list shows what this base knows it changed.
-        if (index.size() == Index.size() + 1) {
-            Index.push_back(index.back());
-            Cache.resize(Index.size());
-        }
-        squish->Position = static_cast<int>(index.size()) - 1;
         squish->FrameOffset = offset;
         squish->Frame = frame;
         squish->TextLength = length - SqMsgHeaderSize;

@@ -3,6 +3,7 @@
 #include "Command.h"
 
 #include "bases/FidoBase.h"
+#include "core/Attributes.h"
 
 #include "TempDir.h"
 
@@ -214,4 +215,51 @@ TEST_F(CopyTest, MisuseAndFailuresChangeNothing) {
         EXPECT_EQ(MsgFiles(Source), before) << r.Err;
     }
     EXPECT_EQ(ReadFile(Temp.File("notes.txt")), "text");
+}
+
+TEST_F(CopyTest, ConvertsAnAreaToSquishAndBackUnchanged) {
+    std::filesystem::create_directories(Source);
+    {
+        TFidoBase base(Source, "", "NETMAIL");
+        base.CodePages = TCodePagePair::Identity();
+        base.DoNotIgnoreSoftCR = true;
+        base.Rescan();
+        const uint32_t attrs[] = {atPvt | atCra | atKS | atLoc | atAtt, atHld | atFrq | atRcv | atSnt,
+                                  atRRq | atArq | atRRc | atTrs | atOrp | atURq};
+        int n = 0;
+        for (uint32_t attr : attrs) {
+            auto msg = base.NewMsg();
+            msg->FromName = "\x88\xA2\xA0\xAD \x8F\xA5\xE2\xE0\xAE\xA2"; // CP866
+            msg->ToName = std::string(36, 'T');
+            msg->Subject = "Subject \xE0\x8D " + std::to_string(++n);
+            msg->FromAddr = TAddress(2, 5020, 100, 7);
+            msg->ToAddr = TAddress(2, 5030, 200 + n);
+            msg->DateWritten = EncodeDateTime(2024, 1, 5 + n, 10, 3, 2 * n);
+            msg->DateArrived = EncodeDateTime(2024, 2, 5 + n, 11, 4, 6);
+            msg->Attr = attr;
+            msg->Kludges = {"\x01INTL 2:5030/" + std::to_string(200 + n) + " 2:5020/100",
+                            "\x01"
+                            "FMPT 7",
+                            "\x01MSGID: 2:5020/100.7 0000000" + std::to_string(n),
+                            "\x01"
+                            "FLAGS DIR KFS"};
+            msg->Body = {{"Line with SoftCR \x8D and \xE0 and box \xC4\xB3"}, {""}, {"--- Tavro"}};
+            msg->Tail = {"SEEN-BY: 5020/1 2", "\x01PATH: 5020/1"};
+            ASSERT_TRUE(msg->Save());
+        }
+    }
+    const auto original = MsgFiles(Source);
+    const std::string squish = Temp.File("squish/Area.SQD"), back = Temp.File("back");
+    TCliResult r = Invoke({"copy", Source, squish});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    r = Invoke({"copy", squish, back});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(MsgFiles(back), original);
+
+    // What the Squish base holds reads as the original does.
+    TCliResult fromMsg = Invoke({"dump", Source, "--raw"});
+    TCliResult fromSquish = Invoke({"dump", squish, "--raw"});
+    ASSERT_EQ(fromSquish.Status, 0) << fromSquish.Err;
+    auto messages = [](const std::string& json) { return json.substr(json.find("\"messages\"")); };
+    EXPECT_EQ(messages(fromSquish.Out), messages(fromMsg.Out));
 }
