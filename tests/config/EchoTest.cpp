@@ -52,3 +52,23 @@ TEST(Echo, OpensTheBaseOfItsTypeWithItsTagsAndFlags) {
     }
     Settings() = TGlobalSettings();
 }
+
+TEST(Echo, EachBaseTypeOpensItsStorage) {
+    test::TTempDir dir;
+    struct {
+        uint8_t type;
+        std::string path;
+        const char* created;
+    } cases[] = {{btMsg, dir.Path(), nullptr}, {btSquish, dir.File("area.sqd"), "area.sqi"}};
+    for (const auto& c : cases) {
+        TEcho echo;
+        echo.BaseType = c.type;
+        echo.Path = c.path;
+        TCustomBase* base = echo.GetBase();
+        ASSERT_NE(base, nullptr) << int(c.type);
+        base->Rescan();
+        EXPECT_EQ(base->GetCount(), 0);
+        if (c.created)
+            EXPECT_TRUE(test::FileExists(dir.File(c.created)));
+    }
+}
