@@ -68,7 +68,8 @@ TEST(Echo, EachBaseTypeOpensItsStorage) {
         ASSERT_NE(base, nullptr) << int(c.type);
         base->Rescan();
         EXPECT_EQ(base->GetCount(), 0);
-        if (c.created)
+        if (c.created) {
             EXPECT_TRUE(test::FileExists(dir.File(c.created)));
+        }
     }
 }
