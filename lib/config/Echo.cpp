@@ -21,7 +21,7 @@ TCustomBase* TEcho::GetBase() {
     }
     if (Base_) {
         Base_->DoNotIgnoreSoftCR = (Flags & efKeepSoftCR) != 0;
-        Base_->ScanFiles = {Settings().NetmailFlag, Settings().EchoscanFile};
+        Base_->ScanFiles = {Settings().NetmailFlag, Settings().EchoscanFile, Settings().PathSubst};
     }
     return Base_;
 }

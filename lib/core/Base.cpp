@@ -38,13 +38,13 @@ void TCustomBase::Release() {
 }
 
 bool TCustomBase::WriteMsg(TCustomMsg*) {
-    AppendScanFiles();
+    AppendScanFiles(NetmailTag, EchoTag);
     return true;
 }
 
-void TCustomBase::AppendScanFiles() {
-    AppendTagLine(ScanFiles.NetmailFlag, NetmailTag);
-    AppendTagLine(ScanFiles.EchoscanFile, EchoTag);
+void TCustomBase::AppendScanFiles(const std::string& netmailLine, const std::string& echoLine) {
+    AppendTagLine(ScanFiles.NetmailFlag, netmailLine);
+    AppendTagLine(ScanFiles.EchoscanFile, echoLine);
 }
 
 void TCustomBase::SetRead(TMsgId, bool) {}

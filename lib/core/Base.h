@@ -29,10 +29,12 @@ enum TBaseType : uint8_t { btMsg = 0, btSquish = 1, btJam = 2 };
 // The id of no message (what GetMsgId answers outside the range).
 constexpr TMsgId NoMsgId = 0xFFFFFFFF;
 
-// The files a base appends its area's tag to after each stored message.
+// The files a base appends its area's tag to after each stored message, and the path
+// substitutions ("tosser's prefix=our prefix") that turn our paths into the tosser's.
 struct TScanFiles {
     std::string NetmailFlag;
     std::string EchoscanFile;
+    std::vector<std::string> PathSubst;
 };
 
 // One area's message storage. Messages are reached by position (0..GetCount()-1, storage
@@ -95,8 +97,9 @@ public:
     TScanFiles ScanFiles;
 
 protected:
-    // The tag lines after a stored message; every error is ignored.
-    void AppendScanFiles();
+    // The lines after a stored message (the area's tags unless a format names its own);
+    // every error is ignored.
+    void AppendScanFiles(const std::string& netmailLine, const std::string& echoLine);
 
     // The current user's read marks, shared by all formats.
     TSortedList ReadSet;

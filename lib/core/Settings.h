@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tavro {
 
@@ -9,6 +10,8 @@ struct TGlobalSettings {
     std::string NetmailFlag;  // "Netmail flag file:"
     std::string EchoscanFile; // "Echoscan file:"
     bool OldAddrStyle = false;
+    // "Path's substitutions": lines "tosser's path prefix=our path prefix".
+    std::vector<std::string> PathSubst;
 };
 
 TGlobalSettings& Settings();

@@ -158,7 +158,7 @@ TEST(CustomBase, SwitchingUsersSavesTheOldUsersMarks) {
 TEST(CustomBase, WriteMsgAppendsTheTagToTheScanFiles) {
     TTempDir dir;
     TMemoryBase echo({});
-    echo.ScanFiles = {dir.File("netmail.flg"), " " + dir.File("echotoss.log") + " "};
+    echo.ScanFiles = {dir.File("netmail.flg"), " " + dir.File("echotoss.log") + " ", {}};
     EXPECT_TRUE(echo.WriteMsg(nullptr));
     EXPECT_TRUE(echo.WriteMsg(nullptr));
     EXPECT_EQ(test::ReadFile(dir.File("echotoss.log")), "ECHO.TAG\r\nECHO.TAG\r\n");
@@ -167,7 +167,7 @@ TEST(CustomBase, WriteMsgAppendsTheTagToTheScanFiles) {
     TMemoryBase netmail({});
     netmail.NetmailTag = "NETMAIL";
     netmail.EchoTag.clear();
-    netmail.ScanFiles = {dir.File("netmail.flg"), dir.File("echotoss.log")};
+    netmail.ScanFiles = {dir.File("netmail.flg"), dir.File("echotoss.log"), {}};
     EXPECT_TRUE(netmail.WriteMsg(nullptr));
     EXPECT_EQ(test::ReadFile(dir.File("netmail.flg")), "NETMAIL\r\n");
     EXPECT_EQ(test::ReadFile(dir.File("echotoss.log")), "ECHO.TAG\r\nECHO.TAG\r\n");

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "JamFormat.h"
+
+#include "core/Base.h"
+#include "core/FileUtils.h"
+#include "core/Msg.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tavro {
+
+// A message of a JAM base: a header with subfields in the .JHR, its text in the .JDT. The
+// subfields give names, addresses, subject, kludges, SEEN-BY and PATH; the text is read on
+// first access.
+class TJamMsg final : public TCustomMsg {
+public:
+    explicit TJamMsg(TCustomBase* base);
+
+    TStringList& GetKludges() override;
+    TBodyLines& GetBody() override;
+    TStringList& GetTail() override;
+    uint32_t GetAttr() override;
+    void Assign(TCustomMsg* source) override;
+
+    int Position = -1;
+    // The header as stored; fields the model does not cover travel with copies.
+    TJamMsgHeader Header{};
+    bool Loaded = true;
+
+    // Sets the model's fields from Header and its subfields; throws EDamagedBase when the
+    // subfields do not add up.
+    void DecodeHeader(std::string_view subfields);
+    // The subfields of the model's fields; fills the header's CRC fields.
+    std::string EncodeSubfields();
+    // Sorts the stored text into Body.
+    void LoadText(std::string_view text);
+
+private:
+    void EnsureLoaded();
+    void LoadReplies();
+};
+
+// A JAM base: Path names the .JHR header file; the text (.JDT), index (.JDX), last-read
+// records (.JLR) and read marks (.JRD) sit beside it. The message id is the JAM message number.
+class TJamBase final : public TCustomBase {
+public:
+    // Creates an empty base when the .JHR does not exist; throws when that fails.
+    TJamBase(std::string path, std::string echoTag, std::string netmailTag);
+    ~TJamBase() override;
+
+    int GetCount() override;
+    TCustomMsg* GetMsg(int position) override;
+    TMsgId GetMsgId(int position) override;
+    bool WriteMsg(TCustomMsg* msg) override;
+    void SetLastRead(TMsgId id) override;
+    TMsgId GetLastRead() override;
+    void SetRead(TMsgId id, bool value) override;
+    bool IsRead(TMsgId id) override;
+    void SetUserIndex(int index) override;
+    void Rescan() override;
+    void Close() override;
+    void Invalidate() override;
+    bool IsChanged() override;
+    std::unique_ptr<TCustomMsg> NewMsg() override;
+    bool DeleteMsg(TMsgId id) override;
+    int FindNearest(TMsgId id) override;
+    int IndexOfId(TMsgId id) override;
+    bool HasUnread() override;
+
+    std::string HeaderFileName() const;
+    std::string SiblingName(const char* suffix) const;
+
+    // The stored text of a message; throws when it lies outside the .JDT.
+    std::string ReadText(const TJamMsg& msg) const;
+    // The scan-file line of a stored message: the base's path as the tosser sees it and
+    // the message number.
+    std::string ScanLine(TMsgId number) const;
+
+private:
+    void CreateFiles();
+    void BuildLive();
+    void LoadLastRead();
+    void SaveLastRead();
+    void FreeCache();
+
+    TJamBaseHeader Header;
+    std::vector<TJamIndexRecord> Index;
+    std::vector<uint32_t> Live; // positions into Index of the messages not deleted
+    bool LiveBuilt = false;
+    TFileStamp FileStamp;
+    std::vector<std::unique_ptr<TJamMsg>> Cache; // by position in Live
+    // -1 while the user has no record.
+    int64_t LastRead = -1;
+    int64_t HighRead = -1;
+    int64_t StoredLastRead = -1;
+    int64_t StoredHighRead = -1;
+};
+
+} // namespace tavro
