@@ -1,6 +1,7 @@
 #include "BaseFactory.h"
 
 #include "FidoBase.h"
+#include "JamBase.h"
 #include "SquishBase.h"
 
 namespace tavro {
@@ -12,6 +13,8 @@ TCustomBase* CreateBase(int baseType, const std::string& path, const std::string
         return new TFidoBase(path, echoTag, netmailTag);
     case btSquish:
         return new TSquishBase(path, echoTag, netmailTag);
+    case btJam:
+        return new TJamBase(path, echoTag, netmailTag);
     default:
         // The storage formats register here as they are added.
         return nullptr;

@@ -58,8 +58,9 @@ void TCustomBase::SetUserIndex(int index) {
 }
 
 void TCustomBase::SetUser(int index, const std::string& name) {
-    UserName = name;
+    // The old user's records are saved under the old name.
     SetUserIndex(index);
+    UserName = name;
 }
 
 void TCustomBase::Close() {}

@@ -1,0 +1,751 @@
+#include "JamBase.h"
+
+#include "core/Attributes.h"
+#include "core/CodePage.h"
+#include "core/Endian.h"
+#include "core/StorageText.h"
+#include "core/StrUtils.h"
+#include "core/UserInterface.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <set>
+#include <stdexcept>
+
+namespace tavro {
+
+namespace {
+
+constexpr int JamBufSize = 1024;
+// Walking many headers in file order: a large buffer saves most reads.
+constexpr int JamWalkBufSize = 65536;
+// Far beyond any real base; a larger index is damaged.
+constexpr int64_t MaxIndexBytes = int64_t(256) << 20;
+// No FTN message comes near this; a longer text is read only this far.
+constexpr uint32_t MaxTextBytes = 16 << 20;
+constexpr int64_t MaxLastReadBytes = 256 * JamLastReadSize * 16;
+// Header bits a copy keeps from its source: the message type and what the model does not name.
+constexpr uint32_t KeptAttrBits = 0xFFF80000;
+
+void Damaged(const std::string& what) {
+    throw EDamagedBase(what);
+}
+
+// The open files of one operation on a base, with the checks that keep a damaged base from
+// being read past its end.
+class TJamFiles {
+public:
+    struct TWhich {
+        bool Write = false;
+        bool Index = false;
+        bool Text = false;
+        int HeaderBufSize = JamBufSize;
+    };
+
+    TJamFiles(const TJamBase& base, TWhich which) : HeaderName(base.HeaderFileName()) {
+        const TOpenMode mode = which.Write ? TOpenMode::ReadWriteExclusive : TOpenMode::Read;
+        Header = OpenWithRetry(HeaderName, mode, which.HeaderBufSize, OpenTimeoutMs,
+                               which.Write ? TByteLock::Write : TByteLock::Read);
+        HeaderSize = Header->Size();
+        if (HeaderSize < JamBaseHeaderSize)
+            Damaged("\"" + HeaderName + "\" is shorter than a JAM header");
+        if (which.Index)
+            Index = OpenWithRetry(base.SiblingName("DX"), mode, JamBufSize,
+                                  which.Write ? OpenTimeoutMs : ShortOpenTimeoutMs);
+        if (which.Text)
+            Text = OpenWithRetry(base.SiblingName("DT"), mode, JamBufSize);
+    }
+
+    TJamBaseHeader ReadBaseHeader() {
+        uint8_t raw[JamBaseHeaderSize];
+        Header->Seek(0, TSeekOrigin::Begin);
+        Header->ReadBuffer(raw, JamBaseHeaderSize);
+        TJamBaseHeader header = TJamBaseHeader::Decode(raw);
+        if (!header.HasSignature())
+            Damaged("\"" + HeaderName + "\" is not a JAM base");
+        return header;
+    }
+
+    void WriteBaseHeader(const TJamBaseHeader& header) {
+        auto raw = header.Encode();
+        Header->Seek(0, TSeekOrigin::Begin);
+        Header->WriteBuffer(raw.data(), JamBaseHeaderSize);
+    }
+
+    TJamMsgHeader ReadMsgHeader(uint32_t offset) {
+        if (offset < JamBaseHeaderSize || int64_t(offset) + JamMsgHeaderSize > HeaderSize)
+            Damaged("a message header of \"" + HeaderName + "\" lies outside the file");
+        TJamMsgHeader header;
+        Header->Seek(offset, TSeekOrigin::Begin);
+        Header->ReadBuffer(header.data(), JamMsgHeaderSize);
+        if (!std::equal(JamSignature.begin(), JamSignature.end(), header.begin()))
+            Damaged("a message header of \"" + HeaderName + "\" has no signature");
+        return header;
+    }
+
+    // The subfields after a header just read at `offset`.
+    std::string ReadSubfields(uint32_t offset, const TJamMsgHeader& header) {
+        const uint32_t length = GetLE32(&header[jhSubfieldLen]);
+        if (int64_t(offset) + JamMsgHeaderSize + length > HeaderSize)
+            Damaged("the subfields of a message of \"" + HeaderName + "\" run past the file");
+        std::string data(length, '\0');
+        Header->ReadBuffer(data.data(), length);
+        return data;
+    }
+
+    void Flush() {
+        for (auto* stream : {Text.get(), Index.get(), Header.get()})
+            if (stream)
+                stream->Flush();
+    }
+
+    const std::string HeaderName;
+    std::unique_ptr<TBufStream> Header;
+    std::unique_ptr<TBufStream> Index;
+    std::unique_ptr<TBufStream> Text;
+    int64_t HeaderSize = 0;
+};
+
+bool IsDeleted(const TJamMsgHeader& header) {
+    return (GetLE32(&header[jhAttribute]) & JamDeleted) != 0;
+}
+
+// A subfield's text: its data up to the first zero byte.
+std::string_view SubfieldText(std::string_view data) {
+    return data.substr(0, data.find('\0'));
+}
+
+// The trimmed rest of a kludge line after its keyword, when the line starts with it.
+bool KludgeValue(std::string_view line, std::string_view keyword, std::string& value) {
+    if (!StartsWithNoCase(line, keyword))
+        return false;
+    value = Trim(line.substr(keyword.size()));
+    return true;
+}
+
+} // namespace
+
+// --- TJamMsg ---
+
+TJamMsg::TJamMsg(TCustomBase* base) : TCustomMsg(base) {}
+
+void TJamMsg::DecodeHeader(std::string_view subfields) {
+    const TCodePagePair& pages = CodePages();
+    Kludges.clear();
+    Tail.clear();
+    FromAddr.Clear();
+    ToAddr.Clear();
+    FromName.clear();
+    ToName.clear();
+    Subject.clear();
+    const bool whole = ParseJamSubfields(subfields, [&](const TJamSubfield& field) {
+        const std::string text = pages.OemToDisplay(SubfieldText(field.Data));
+        switch (field.Id) {
+        case jsOAddress:
+            FromAddr.Parse(text);
+            break;
+        case jsDAddress:
+            ToAddr.Parse(text);
+            break;
+        case jsSenderName:
+            FromName = text;
+            break;
+        case jsReceiverName:
+            ToName = text;
+            break;
+        case jsSubject:
+            Subject = text;
+            break;
+        case jsMsgId:
+            Kludges.push_back("\x01MSGID: " + text);
+            break;
+        case jsReplyId:
+            Kludges.push_back("\x01REPLY: " + text);
+            break;
+        case jsPid:
+            Kludges.push_back("\x01PID: " + text);
+            break;
+        case jsFtsKludge:
+            Kludges.push_back("\x01" + text);
+            break;
+        case jsFlags:
+            Kludges.push_back("\x01"
+                              "FLAGS " +
+                              text);
+            break;
+        // SEEN-BY is no kludge: read as *.MSG and Squish hold it, so copies carry it as such.
+        case jsSeenBy2D:
+            Tail.push_back("SEEN-BY: " + text);
+            break;
+        case jsPath2D:
+            Tail.push_back("\x01PATH: " + text);
+            break;
+        default:
+            break;
+        }
+    });
+    if (!whole)
+        throw EDamagedBase("the subfields of a JAM message do not add up");
+    Attr = AttrFromJam(GetLE32(&Header[jhAttribute])) | AttrFromFlagsKludge(Kludges);
+    DateWritten = UnixLocalToDateTime(static_cast<int32_t>(GetLE32(&Header[jhDateWritten])));
+    const uint32_t received = GetLE32(&Header[jhDateReceived]);
+    DateArrived = received == 0 ? DateWritten : UnixLocalToDateTime(static_cast<int32_t>(received));
+    // Known with the header, so threads need no text.
+    ReplyTo = GetLE32(&Header[jhReplyTo]);
+}
+
+void TJamMsg::EnsureLoaded() {
+    if (Loaded)
+        return;
+    auto* base = dynamic_cast<TJamBase*>(Base());
+    if (!base)
+        throw std::logic_error("a stored JAM message without its base");
+    LoadReplies();
+    LoadText(base->ReadText(*this));
+}
+
+void TJamMsg::LoadReplies() {
+    Replies.clear();
+    std::set<TMsgId> seen;
+    TMsgId number = GetLE32(&Header[jhReply1st]);
+    // A damaged chain may point back into itself: each number is followed once.
+    while (number != 0 && seen.insert(number).second) {
+        const int position = Base()->IndexOfId(number);
+        if (position < 0)
+            break;
+        Replies.push_back(number);
+        TJamMsg* reply = nullptr;
+        try {
+            reply = static_cast<TJamMsg*>(Base()->GetMsg(position));
+        } catch (const EFileError&) {
+            break;
+        }
+        number = reply ? GetLE32(&reply->Header[jhReplyNext]) : 0;
+    }
+}
+
+void TJamMsg::LoadText(std::string_view text) {
+    Body.clear();
+    // Tossers store an empty text as one zero byte; trailing zeros are no text.
+    while (!text.empty() && text.back() == '\0')
+        text.remove_suffix(1);
+    bool textStarted = false;
+    const bool keepSoftCR = KeepSoftCR();
+    std::string pending;
+    for (char ch : text) {
+        const auto c = static_cast<uint8_t>(ch);
+        if (c == '\r') {
+            AddLine(pending, textStarted);
+            pending.clear();
+        } else if (c != '\n' && !(c == SoftCR && !keepSoftCR)) {
+            pending += ch;
+        }
+    }
+    // A text ending in CR has no further line: reading what was written gives it back.
+    if (!pending.empty())
+        AddLine(pending, textStarted);
+    if (!FromAddr.IsValid())
+        ResolveAddresses();
+    Loaded = true;
+}
+
+TStringList& TJamMsg::GetKludges() {
+    EnsureLoaded();
+    return Kludges;
+}
+
+TBodyLines& TJamMsg::GetBody() {
+    EnsureLoaded();
+    return Body;
+}
+
+TStringList& TJamMsg::GetTail() {
+    EnsureLoaded();
+    return Tail;
+}
+
+uint32_t TJamMsg::GetAttr() {
+    EnsureLoaded();
+    return Attr;
+}
+
+void TJamMsg::Assign(TCustomMsg* source) {
+    if (!source || source == this)
+        return;
+    TCustomMsg::Assign(source);
+    if (auto* jam = dynamic_cast<TJamMsg*>(source)) {
+        Header = jam->Header;
+        Position = jam->Position;
+        Loaded = jam->Loaded;
+    } else {
+        Position = -1;
+        Loaded = true;
+    }
+}
+
+std::string TJamMsg::EncodeSubfields() {
+    const TCodePagePair& pages = CodePages();
+    const bool keep = KeepSoftCR();
+    std::string out;
+    auto add = [&](uint16_t id, std::string_view text, size_t limit) {
+        AppendJamSubfield(out, id, EncodeForStorage(text.substr(0, limit), pages, keep));
+    };
+    // The CRCs describe the stored text, as other programs compute them from it.
+    auto crc = [&](std::string_view text) {
+        return JamCrc(EncodeForStorage(text.substr(0, 100), pages, keep));
+    };
+    add(jsOAddress, FromAddr.ToStr5D(), 99);
+    add(jsDAddress, ToAddr.ToStr5D(), 99);
+    add(jsSenderName, FromName, 99);
+    add(jsReceiverName, ToName, 99);
+    add(jsSubject, Subject, 99);
+    std::string value;
+    for (const std::string& line : Kludges) {
+        if (KludgeValue(line, "\x01MSGID:", value)) {
+            add(jsMsgId, value, 99);
+            PutLE32(&Header[jhMsgIdCrc], crc(value));
+        } else if (KludgeValue(line, "\x01REPLY:", value)) {
+            add(jsReplyId, value, 99);
+            PutLE32(&Header[jhReplyCrc], crc(value));
+        } else if (KludgeValue(line, "\x01PID:", value)) {
+            add(jsPid, value, 39);
+        } else if (KludgeValue(line,
+                               "\x01"
+                               "FLAGS",
+                               value)) {
+            add(jsFlags, value, 254);
+        } else if (!StartsWithNoCase(line, "\x01INTL") && !StartsWithNoCase(line, "\x01TOPT") &&
+                   !StartsWithNoCase(line, "\x01"
+                                           "FMPT")) {
+            add(jsFtsKludge, Trim(line), 254);
+        }
+    }
+    for (const std::string& line : Tail) {
+        // SEEN-BY as *.MSG and Squish hold it or as JAM readers give it; other control lines
+        // (Via) are kludges to JAM.
+        if (KludgeValue(line, "SEEN-BY:", value) || KludgeValue(line, "\x01SEEN-BY:", value))
+            add(jsSeenBy2D, value, 254);
+        else if (KludgeValue(line, "\x01PATH:", value))
+            add(jsPath2D, value, 254);
+        else if (!line.empty() && line.front() == '\x01')
+            add(jsFtsKludge, Trim(line), 254);
+    }
+    return out;
+}
+
+// --- TJamBase ---
+
+TJamBase::TJamBase(std::string path, std::string echoTag, std::string netmailTag)
+    : TCustomBase(NormalizeSeparators(path), std::move(echoTag), std::move(netmailTag)) {
+    if (!FileExists(HeaderFileName()))
+        CreateFiles();
+    LoadLastRead();
+    Invalidate();
+}
+
+TJamBase::~TJamBase() {
+    Close();
+}
+
+std::string TJamBase::HeaderFileName() const {
+    return ResolveCase(Path);
+}
+
+std::string TJamBase::SiblingName(const char* suffix) const {
+    return ResolveCase(SiblingFileName(Path, suffix));
+}
+
+void TJamBase::CreateFiles() {
+    const std::string name = HeaderFileName();
+    TBufStream header(name, JamBufSize, TOpenMode::CreateNew);
+    if (!header.LockRange(0, 1, true))
+        throw EFileError("\"" + name + "\" is locked by another program", EWOULDBLOCK);
+    TJamBaseHeader base;
+    base.DateCreated = DateTimeToUnixLocal(Now());
+    auto raw = base.Encode();
+    header.WriteBuffer(raw.data(), JamBaseHeaderSize);
+    header.Flush();
+    // An index left without its headers would name messages that are not there.
+    TBufStream index(SiblingName("DX"), JamBufSize, TOpenMode::Create);
+    TBufStream text(SiblingName("DT"), JamBufSize, TOpenMode::ReadWriteExclusiveCreate);
+}
+
+void TJamBase::Rescan() {
+    Index.clear();
+    Live.clear();
+    LiveBuilt = false;
+    FreeCache();
+    TJamFiles files(*this, {.Index = true});
+    Header = files.ReadBaseHeader();
+    const int64_t size = files.Index->Size();
+    if (size > MaxIndexBytes)
+        Damaged("the index of \"" + files.HeaderName + "\" is too large");
+    std::string data(static_cast<size_t>(size), '\0');
+    data.resize(static_cast<size_t>(files.Index->Read(data.data(), size)));
+    Index = DecodeJamIndex(data);
+    FileStamp = FileStampOf(HeaderFileName());
+}
+
+void TJamBase::BuildLive() {
+    if (LiveBuilt)
+        return;
+    Live.clear();
+    size_t used = 0;
+    for (const TJamIndexRecord& r : Index)
+        used += !r.IsEmpty();
+    if (used == Header.ActiveMsgs) {
+        // Every record in use is a live message: nothing to read.
+        for (uint32_t i = 0; i < Index.size(); ++i)
+            if (!Index[i].IsEmpty())
+                Live.push_back(i);
+    } else {
+        TJamFiles files(*this, {.HeaderBufSize = JamWalkBufSize});
+        for (uint32_t i = 0; i < Index.size() && Live.size() < Header.ActiveMsgs; ++i)
+            if (!Index[i].IsEmpty() && !IsDeleted(files.ReadMsgHeader(Index[i].HeaderOffset)))
+                Live.push_back(i);
+    }
+    LiveBuilt = true;
+    FreeCache();
+}
+
+void TJamBase::FreeCache() {
+    Cache.clear();
+    Cache.resize(Live.size());
+}
+
+void TJamBase::Invalidate() {
+    FileStamp = {};
+}
+
+bool TJamBase::IsChanged() {
+    return FileStamp == TFileStamp() || FileStampOf(HeaderFileName()) != FileStamp;
+}
+
+int TJamBase::GetCount() {
+    BuildLive();
+    return static_cast<int>(Live.size());
+}
+
+TMsgId TJamBase::GetMsgId(int position) {
+    if (position < 0 || position >= GetCount())
+        return NoMsgId;
+    return Live[static_cast<size_t>(position)] + Header.BaseMsgNum;
+}
+
+TCustomMsg* TJamBase::GetMsg(int position) {
+    if (position < 0 || position >= GetCount())
+        return nullptr;
+    auto& cached = Cache[static_cast<size_t>(position)];
+    if (cached)
+        return cached.get();
+    const uint32_t offset = Index[Live[static_cast<size_t>(position)]].HeaderOffset;
+    auto msg = std::make_unique<TJamMsg>(this);
+    msg->Position = position;
+    TJamFiles files(*this, {});
+    msg->Header = files.ReadMsgHeader(offset);
+    msg->DecodeHeader(files.ReadSubfields(offset, msg->Header));
+    msg->Loaded = false;
+    cached = std::move(msg);
+    return cached.get();
+}
+
+std::string TJamBase::ReadText(const TJamMsg& msg) const {
+    auto file = OpenWithRetry(SiblingName("DT"), TOpenMode::Read, JamBufSize, ShortOpenTimeoutMs);
+    const uint32_t offset = GetLE32(&msg.Header[jhTxtOffset]);
+    const uint32_t length = std::min(GetLE32(&msg.Header[jhTxtLen]), MaxTextBytes);
+    if (int64_t(offset) + length > file->Size())
+        Damaged("the text of a message of \"" + Path + "\" lies outside its file");
+    std::string text(length, '\0');
+    file->Seek(offset, TSeekOrigin::Begin);
+    file->ReadBuffer(text.data(), length);
+    return text;
+}
+
+std::unique_ptr<TCustomMsg> TJamBase::NewMsg() {
+    return std::make_unique<TJamMsg>(this);
+}
+
+bool TJamBase::WriteMsg(TCustomMsg* msg) {
+    auto* jam = dynamic_cast<TJamMsg*>(msg);
+    if (!jam || jam->Base() != this)
+        return false;
+    TMsgId number = 0;
+    try {
+        jam->GetBody(); // loads a stored source first
+        TJamFiles files(*this, {.Write = true, .Index = true, .Text = true});
+        TJamBaseHeader base = files.ReadBaseHeader();
+        const int64_t indexSize = files.Index->Size();
+        // A torn record would shift every record appended after it.
+        if (indexSize % JamIndexRecordSize != 0)
+            Damaged("the index of \"" + files.HeaderName + "\" ends in a partial record");
+        const int64_t headerEnd = files.HeaderSize, textEnd = files.Text->Size();
+        if (headerEnd > UINT32_MAX - (int64_t(1) << 20) || textEnd > UINT32_MAX - (int64_t(1) << 24))
+            throw EFileError("\"" + files.HeaderName + "\" is full", 0);
+        number = static_cast<TMsgId>(indexSize / JamIndexRecordSize) + base.BaseMsgNum;
+
+        std::string text;
+        for (const TBodyLine& line : jam->Body)
+            text += EncodeForStorage(line.Text, jam->CodePages(), jam->KeepSoftCR()) + '\r';
+
+        TJamMsgHeader& h = jam->Header;
+        const uint32_t storedAttr = GetLE32(&h[jhAttribute]);
+        std::copy(JamSignature.begin(), JamSignature.end(), h.begin());
+        PutLE16(&h[jhRevision], 1);
+        PutLE16(&h[jhRevision + 2], 0);
+        const std::string subfields = jam->EncodeSubfields();
+        PutLE32(&h[jhSubfieldLen], static_cast<uint32_t>(subfields.size()));
+        PutLE32(&h[jhDateWritten], DateTimeToUnixLocal(jam->DateWritten));
+        PutLE32(&h[jhDateReceived], DateTimeToUnixLocal(jam->DateArrived));
+        PutLE32(&h[jhMsgNum], number);
+        uint32_t attr = (storedAttr & KeptAttrBits) | AttrToJam(jam->GetAttr());
+        if (!EchoTag.empty())
+            attr |= JamTypeEcho;
+        if (!NetmailTag.empty())
+            attr |= JamTypeNet;
+        PutLE32(&h[jhAttribute], attr);
+        PutLE32(&h[jhTxtOffset], static_cast<uint32_t>(textEnd));
+        PutLE32(&h[jhTxtLen], static_cast<uint32_t>(text.size()));
+
+        // Text and header first, the index record and the count last: a write cut short
+        // leaves unreferenced bytes, never a record that points at nothing.
+        files.Text->Seek(textEnd, TSeekOrigin::Begin);
+        files.Text->WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+        files.Header->Seek(headerEnd, TSeekOrigin::Begin);
+        files.Header->WriteBuffer(h.data(), JamMsgHeaderSize);
+        files.Header->WriteBuffer(subfields.data(), static_cast<int64_t>(subfields.size()));
+        uint8_t record[JamIndexRecordSize];
+        const std::string storedTo = EncodeForStorage(Trim(jam->ToName), jam->CodePages(), jam->KeepSoftCR());
+        PutLE32(record, JamCrc(storedTo));
+        PutLE32(record + 4, static_cast<uint32_t>(headerEnd));
+        files.Index->Seek(indexSize, TSeekOrigin::Begin);
+        files.Index->WriteBuffer(record, JamIndexRecordSize);
+        files.Text->Flush();
+        files.Index->Flush();
+        const uint32_t position = base.ActiveMsgs;
+        base.ModCounter += 1;
+        base.ActiveMsgs += 1;
+        files.WriteBaseHeader(base);
+        files.Flush();
+
+        // Until the next rescan the list shows what this base knows it changed.
+        if (int64_t(Index.size()) * JamIndexRecordSize == indexSize) {
+            Index.push_back({GetLE32(record), GetLE32(record + 4)});
+            if (LiveBuilt && Live.size() == position) {
+                Live.push_back(static_cast<uint32_t>(Index.size() - 1));
+                Cache.resize(Live.size());
+            }
+            Header = base;
+        }
+        jam->Position = static_cast<int>(position);
+        jam->Loaded = true;
+        SetRead(number, true);
+    } catch (const EDamagedBase&) {
+        ShowBaseDamaged(HeaderFileName());
+        return false;
+    } catch (const std::exception&) {
+        ShowCantOpenBase();
+        return false;
+    }
+    const std::string line = ScanLine(number);
+    AppendScanFiles(NetmailTag.empty() ? "" : line, EchoTag.empty() ? "" : line);
+    Invalidate();
+    return true;
+}
+
+std::string TJamBase::ScanLine(TMsgId number) const {
+    std::string path = Path;
+    const size_t slash = path.rfind('/');
+    if (const size_t dot = path.rfind('.');
+        dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        path.erase(dot);
+    // Substitutions map the tosser's prefix to ours; the tosser wants its own back.
+    for (const std::string& rule : ScanFiles.PathSubst) {
+        const size_t eq = rule.find('=');
+        if (eq == std::string::npos)
+            continue;
+        const std::string theirs = Trim(std::string_view(rule).substr(0, eq));
+        const std::string ours = Trim(std::string_view(rule).substr(eq + 1));
+        if (StartsWithNoCase(path, ours)) {
+            path = theirs + path.substr(ours.size());
+            break;
+        }
+    }
+    return path + " " + std::to_string(number);
+}
+
+bool TJamBase::DeleteMsg(TMsgId id) {
+    // Listed before the exclusive open, which would otherwise lock this base out of itself.
+    int position;
+    try {
+        position = IndexOfId(id);
+    } catch (const std::exception&) {
+        ShowCantOpenBase();
+        return false;
+    }
+    if (position < 0)
+        return false;
+    const uint32_t slot = Live[static_cast<size_t>(position)];
+    try {
+        TJamFiles files(*this, {.Write = true});
+        TJamBaseHeader base = files.ReadBaseHeader();
+        const uint32_t offset = Index[slot].HeaderOffset;
+        TJamMsgHeader header = files.ReadMsgHeader(offset);
+        // Another program may have changed the base since it was listed.
+        if (GetLE32(&header[jhMsgNum]) != id)
+            throw EFileError("the message moved", 0);
+        if (!IsDeleted(header)) {
+            PutLE32(&header[jhAttribute], GetLE32(&header[jhAttribute]) | JamDeleted);
+            files.Header->Seek(offset, TSeekOrigin::Begin);
+            files.Header->WriteBuffer(header.data(), JamMsgHeaderSize);
+            base.ActiveMsgs -= base.ActiveMsgs > 0 ? 1 : 0;
+            base.ModCounter += 1;
+            files.WriteBaseHeader(base);
+            files.Flush();
+            Header = base;
+        }
+    } catch (const EDamagedBase&) {
+        ShowBaseDamaged(HeaderFileName());
+        return false;
+    } catch (const std::exception&) {
+        ShowCantOpenBase();
+        return false;
+    }
+    Live.erase(Live.begin() + position);
+    FreeCache();
+    Invalidate();
+    return true;
+}
+
+int TJamBase::FindNearest(TMsgId id) {
+    BuildLive();
+    const int64_t slot = int64_t(id) - Header.BaseMsgNum;
+    auto it =
+        std::upper_bound(Live.begin(), Live.end(), slot, [](int64_t value, uint32_t s) { return value < s; });
+    return it == Live.begin() ? 0 : static_cast<int>(it - Live.begin()) - 1;
+}
+
+int TJamBase::IndexOfId(TMsgId id) {
+    BuildLive();
+    const int64_t slot = int64_t(id) - Header.BaseMsgNum;
+    if (slot < 0)
+        return -1;
+    auto it =
+        std::lower_bound(Live.begin(), Live.end(), slot, [](uint32_t s, int64_t value) { return s < value; });
+    return it != Live.end() && *it == slot ? static_cast<int>(it - Live.begin()) : -1;
+}
+
+bool TJamBase::HasUnread() {
+    if (LiveBuilt)
+        return TCustomBase::HasUnread();
+    // Without the list, only the messages after the last-read pointer are looked at.
+    const int64_t first = LastRead - int64_t(Header.BaseMsgNum) + 1;
+    if (first <= 0)
+        return Header.ActiveMsgs != 0;
+    TJamFiles files(*this, {.HeaderBufSize = JamWalkBufSize});
+    for (size_t i = static_cast<size_t>(first); i < Index.size(); ++i)
+        if (!Index[i].IsEmpty() && !IsDeleted(files.ReadMsgHeader(Index[i].HeaderOffset)))
+            return true;
+    return false;
+}
+
+void TJamBase::SetLastRead(TMsgId id) {
+    LastRead = id;
+    HighRead = std::max<int64_t>(HighRead, static_cast<int32_t>(id));
+}
+
+// Without a record the reader starts at the first message.
+TMsgId TJamBase::GetLastRead() {
+    return LastRead < 0 ? 0 : static_cast<TMsgId>(LastRead);
+}
+
+void TJamBase::SetRead(TMsgId id, bool value) {
+    SetReadMark(id, value);
+}
+
+bool TJamBase::IsRead(TMsgId id) {
+    return HasReadMark(id);
+}
+
+namespace {
+
+// The offset of the user's record in the .JLR contents; npos when there is none.
+size_t FindLastReadRecord(std::string_view data, int user) {
+    for (size_t at = 0; at + JamLastReadSize <= data.size(); at += JamLastReadSize)
+        if (GetLE32(data.data() + at + 4) == static_cast<uint32_t>(user))
+            return at;
+    return std::string_view::npos;
+}
+
+std::string ReadLastReads(TBufStream& file) {
+    const int64_t size = std::min(file.Size(), MaxLastReadBytes);
+    std::string data(static_cast<size_t>(size), '\0');
+    data.resize(static_cast<size_t>(file.Read(data.data(), size)));
+    return data;
+}
+
+} // namespace
+
+void TJamBase::LoadLastRead() {
+    LastRead = HighRead = -1;
+    if (UserIndex >= 0) {
+        try {
+            auto file = OpenWithRetry(SiblingName("LR"), TOpenMode::Read, JamBufSize, ShortOpenTimeoutMs);
+            const std::string data = ReadLastReads(*file);
+            if (size_t at = FindLastReadRecord(data, UserIndex); at != std::string::npos) {
+                LastRead = static_cast<int32_t>(GetLE32(data.data() + at + 8));
+                HighRead = static_cast<int32_t>(GetLE32(data.data() + at + 12));
+            }
+        } catch (const std::exception&) {
+            // No record yet.
+        }
+    }
+    StoredLastRead = LastRead;
+    StoredHighRead = HighRead;
+}
+
+void TJamBase::SaveLastRead() {
+    if (UserIndex < 0 || (LastRead == StoredLastRead && HighRead == StoredHighRead))
+        return;
+    try {
+        auto file = OpenWithRetry(SiblingName("LR"), TOpenMode::ReadWriteExclusiveCreate, JamBufSize,
+                                  ShortOpenTimeoutMs);
+        const std::string data = ReadLastReads(*file);
+        size_t at = FindLastReadRecord(data, UserIndex);
+        uint8_t record[JamLastReadSize];
+        if (at != std::string::npos) {
+            std::copy_n(data.data() + at, JamLastReadSize, record);
+        } else {
+            // Other JAM readers find a user by the CRC of the name as their user base holds it.
+            at = data.size() - data.size() % JamLastReadSize;
+            PutLE32(record, JamCrc(CodePages.DisplayToOem(UserName)));
+        }
+        PutLE32(record + 4, static_cast<uint32_t>(UserIndex));
+        PutLE32(record + 8, static_cast<uint32_t>(LastRead));
+        PutLE32(record + 12, static_cast<uint32_t>(HighRead));
+        file->Seek(static_cast<int64_t>(at), TSeekOrigin::Begin);
+        file->WriteBuffer(record, JamLastReadSize);
+        file->Flush();
+        StoredLastRead = LastRead;
+        StoredHighRead = HighRead;
+    } catch (const std::exception&) {
+        // A lost pointer only means reading from an earlier message next time.
+    }
+}
+
+void TJamBase::SetUserIndex(int index) {
+    if (index == UserIndex)
+        return;
+    SaveLastRead();
+    SaveReadMarks(SiblingName("RD"));
+    TCustomBase::SetUserIndex(index);
+    LoadLastRead();
+    LoadReadMarks(SiblingName("RD"));
+}
+
+void TJamBase::Close() {
+    SaveLastRead();
+    SaveReadMarks(SiblingName("RD"));
+    FreeCache();
+}
+
+} // namespace tavro

@@ -1,0 +1,92 @@
+#include "JamFormat.h"
+
+#include "core/Endian.h"
+
+#include <algorithm>
+
+namespace tavro {
+
+bool TJamBaseHeader::HasSignature() const {
+    return std::equal(JamSignature.begin(), JamSignature.end(), Raw.begin());
+}
+
+TJamBaseHeader TJamBaseHeader::Decode(const uint8_t* raw) {
+    TJamBaseHeader h;
+    std::copy(raw, raw + JamBaseHeaderSize, h.Raw.begin());
+    h.DateCreated = GetLE32(raw + 4);
+    h.ModCounter = GetLE32(raw + 8);
+    h.ActiveMsgs = GetLE32(raw + 12);
+    h.BaseMsgNum = GetLE32(raw + 20);
+    return h;
+}
+
+std::array<uint8_t, JamBaseHeaderSize> TJamBaseHeader::Encode() const {
+    std::array<uint8_t, JamBaseHeaderSize> raw = Raw;
+    std::copy(JamSignature.begin(), JamSignature.end(), raw.begin());
+    PutLE32(&raw[4], DateCreated);
+    PutLE32(&raw[8], ModCounter);
+    PutLE32(&raw[12], ActiveMsgs);
+    PutLE32(&raw[20], BaseMsgNum);
+    return raw;
+}
+
+bool ParseJamSubfields(std::string_view data, const std::function<void(const TJamSubfield&)>& take) {
+    while (!data.empty()) {
+        if (data.size() < JamSubfieldHeadSize)
+            return false;
+        const uint16_t id = GetLE16(data.data());
+        const uint32_t length = GetLE32(data.data() + 4);
+        data.remove_prefix(JamSubfieldHeadSize);
+        if (length > data.size())
+            return false;
+        take({id, data.substr(0, length)});
+        data.remove_prefix(length);
+    }
+    return true;
+}
+
+void AppendJamSubfield(std::string& out, uint16_t id, std::string_view data) {
+    char head[JamSubfieldHeadSize] = {};
+    PutLE16(head, id);
+    PutLE32(head + 4, static_cast<uint32_t>(data.size()));
+    out.append(head, JamSubfieldHeadSize);
+    out.append(data);
+}
+
+std::vector<TJamIndexRecord> DecodeJamIndex(std::string_view data) {
+    std::vector<TJamIndexRecord> records(data.size() / JamIndexRecordSize);
+    for (size_t i = 0; i < records.size(); ++i) {
+        const char* p = data.data() + i * JamIndexRecordSize;
+        records[i] = {GetLE32(p), GetLE32(p + 4)};
+    }
+    return records;
+}
+
+namespace {
+
+std::array<uint32_t, 256> MakeCrcTable() {
+    std::array<uint32_t, 256> table{};
+    for (uint32_t n = 0; n < 256; ++n) {
+        uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320 ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}
+
+} // namespace
+
+uint32_t JamCrc(std::string_view text) {
+    static const std::array<uint32_t, 256> table = MakeCrcTable();
+    uint32_t crc = 0xFFFFFFFF;
+    for (char ch : text) {
+        auto c = static_cast<uint8_t>(ch);
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<uint8_t>(c - 'A' + 'a');
+        crc = table[(crc ^ c) & 0xFF] ^ (crc >> 8);
+    }
+    return crc;
+}
+
+} // namespace tavro
