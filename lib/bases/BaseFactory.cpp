@@ -22,7 +22,7 @@ TCustomBase* CreateBase(int baseType, const std::string& path, const std::string
 }
 
 bool HasStorageClass(int baseType) {
-    return baseType == btMsg || baseType == btSquish;
+    return baseType == btMsg || baseType == btSquish || baseType == btJam;
 }
 
 } // namespace tavro

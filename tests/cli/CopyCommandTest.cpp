@@ -3,6 +3,7 @@
 #include "Command.h"
 
 #include "bases/FidoBase.h"
+#include "bases/JamBase.h"
 #include "core/Attributes.h"
 
 #include "TempDir.h"
@@ -262,4 +263,51 @@ TEST_F(CopyTest, ConvertsAnAreaToSquishAndBackUnchanged) {
     ASSERT_EQ(fromSquish.Status, 0) << fromSquish.Err;
     auto messages = [](const std::string& json) { return json.substr(json.find("\"messages\"")); };
     EXPECT_EQ(messages(fromSquish.Out), messages(fromMsg.Out));
+}
+
+TEST_F(CopyTest, CarriesJamMessagesThroughSquishAndMsg) {
+    const std::string jam = Temp.File("jam/area.jhr");
+    std::filesystem::create_directories(Temp.File("jam"));
+    {
+        TJamBase base(jam, "RU.TEST", "");
+        base.CodePages = TCodePagePair::Identity();
+        base.DoNotIgnoreSoftCR = true;
+        base.Rescan();
+        for (int n = 1; n <= 3; ++n) {
+            auto msg = base.NewMsg();
+            msg->FromName = "\x88\xA2\xA0\xAD \x8F\xA5\xE2\xE0\xAE\xA2"; // CP866
+            msg->ToName = "All";
+            msg->Subject = "Subject \xE0\x8D " + std::to_string(n);
+            msg->FromAddr = TAddress(2, 5020, 100, 7);
+            msg->ToAddr = TAddress(2, 5030, 200);
+            msg->DateWritten = EncodeDateTime(2024, 1, 5 + n, 10, 3, 2 * n);
+            msg->DateArrived = EncodeDateTime(2024, 2, 5 + n, 11, 4, 6);
+            msg->Attr = n == 1 ? atLoc | atPvt : atSnt | atKS;
+            msg->Kludges = {"\x01MSGID: 2:5020/100.7 0000000" + std::to_string(n),
+                            "\x01REPLY: 2:5030/200 12345678", "\x01PID: Tavro",
+                            "\x01"
+                            "CHRS: CP866 2",
+                            "\x01"
+                            "FLAGS DIR"};
+            msg->Body = {{"Line with SoftCR \x8D and \xE0 and box \xC4\xB3"}, {""}, {"--- Tavro"}};
+            msg->Tail = {"SEEN-BY: 5020/1 2", "\x01PATH: 5020/1"};
+            ASSERT_TRUE(msg->Save());
+        }
+    }
+    auto messages = [](const std::string& base) {
+        TCliResult dump = Invoke({"dump", base, "--raw"});
+        EXPECT_EQ(dump.Status, 0) << dump.Err;
+        return dump.Out.substr(dump.Out.find("\"messages\""));
+    };
+    const std::string original = messages(jam);
+    for (const std::string& via : {Temp.File("via.sqd"), Temp.File("via-msg")}) {
+        SCOPED_TRACE(via);
+        const std::string back = Temp.File("back-" + std::filesystem::path(via).filename().string() + ".jhr");
+        ASSERT_EQ(Invoke({"copy", jam, via}).Status, 0);
+        EXPECT_EQ(messages(via).substr(0, 200), original.substr(0, 200));
+        TCliResult r = Invoke({"copy", via, back});
+        ASSERT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(r.Out, "copied 3 messages\n");
+        EXPECT_EQ(messages(back), original);
+    }
 }
