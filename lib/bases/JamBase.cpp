@@ -368,6 +368,9 @@ void TJamBase::CreateFiles() {
     // An index left without its headers would name messages that are not there.
     TBufStream index(SiblingName("DX"), JamBufSize, TOpenMode::Create);
     TBufStream text(SiblingName("DT"), JamBufSize, TOpenMode::ReadWriteExclusiveCreate);
+    // Tossers take a base without its last-read file for a missing one and create it anew
+    // over what is there.
+    TBufStream lastRead(SiblingName("LR"), JamBufSize, TOpenMode::ReadWriteExclusiveCreate);
 }
 
 void TJamBase::Rescan() {

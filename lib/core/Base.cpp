@@ -129,12 +129,17 @@ void TCustomBase::SaveReadMarks(const std::string& fileName, bool dropRepeated) 
     if (UserIndex < 0 || !ReadingsDirty)
         return;
     TSortedList existing;
-    const int count = GetCount();
-    std::vector<int32_t> ids;
-    ids.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
-        ids.push_back(static_cast<int32_t>(GetMsgId(i)));
-    existing.Assign(ids);
+    try {
+        const int count = GetCount();
+        std::vector<int32_t> ids;
+        ids.reserve(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i)
+            ids.push_back(static_cast<int32_t>(GetMsgId(i)));
+        existing.Assign(ids);
+    } catch (const std::exception&) {
+        // Without the list of messages no record can be told stale: keep the file as it is.
+        return;
+    }
     SaveReadings(fileName, UserIndex, ReadSet, existing, dropRepeated);
     ReadingsDirty = false;
 }

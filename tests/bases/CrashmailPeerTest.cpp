@@ -6,6 +6,7 @@
 #include "core/CodePage.h"
 #include "core/DateTime.h"
 
+#include "Crashmail.h"
 #include "FtnPacket.h"
 #include "RecordingUi.h"
 #include "TempDir.h"
@@ -13,19 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
 #include <iostream>
-#include <spawn.h>
-#include <sstream>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace tavro {
 namespace {
@@ -33,29 +22,9 @@ namespace {
 using test::TPacket;
 using test::TPacketMsg;
 
-namespace fs = std::filesystem;
-
 constexpr const char* EchoTag = "TEST.ECHO";
 const TAddress Uplink(2, 5020, 1);
 const TAddress Ours(2, 5020, 9999);
-// The uplink's flow file in the BSO outbound: net and node in hex.
-constexpr const char* UplinkFlowStem = "139c0001";
-
-std::string FindInPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos)
-            end = dirs.size();
-        std::string candidate = dirs.substr(start, end - start) + "/" + program;
-        if (end > start && ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        start = end + 1;
-    }
-    return {};
-}
 
 std::string Oem(const char* utf8) {
     return ActiveCodePages().Oem()->FromUtf8(utf8);
@@ -89,128 +58,16 @@ TPacketMsg Echomail(std::string from, std::string to, std::string subject, std::
 
 class CrashmailPeerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Crashmail = FindInPath("crashmail");
-        ASSERT_FALSE(Crashmail.empty())
-            << "The crashmail tosser is not installed. scripts/install-deps.sh installs it, or run "
-               "\"apt-get install --no-install-recommends crashmail\".";
-        for (const char* dir : {"in", "out", "tmp", "pkt", "echo", "bad", "netmail"})
-            fs::create_directory(Temp.File(dir));
-        WriteConfig();
-    }
+    void SetUp() override { ASSERT_TRUE(Crashmail.Prepare()); }
 
     void TearDown() override {
-        if (HasFailure() && !Output.empty())
-            std::cerr << "crashmail said:\n" << Output << "\n";
+        if (HasFailure() && !Crashmail.Output().empty())
+            std::cerr << "crashmail said:\n" << Crashmail.Output() << "\n";
     }
 
     std::string Dir(std::string_view name) const { return Temp.File(name); }
-
-    // Every path inside the temp dir, so a run reads and writes nothing else. High-water
-    // marks on and SEEN-BY imported ask most of a reader; without a packer for the uplink
-    // its packets go out bare.
-    void WriteConfig() {
-        auto q = [this](std::string_view name) { return "\"" + Dir(name) + "\""; };
-        const std::string aka = Ours.ToStrFull();
-        std::ostringstream config;
-        config << "SYSOP \"Test Sysop\"\n"
-               << "LOGFILE " << q("crashmail.log") << "\n"
-               << "LOGLEVEL 3\n"
-               << "DUPEFILE " << q("dupes") << " 200\n"
-               << "DUPEMODE BAD\n"
-               << "STATSFILE " << q("stats") << "\n"
-               << "DEFAULTZONE 2\n"
-               << "INBOUND " << q("in") << "\n"
-               << "OUTBOUND " << q("out") << "\n"
-               << "TEMPDIR " << q("tmp") << "\n"
-               << "CREATEPKTDIR " << q("pkt") << "\n"
-               << "PACKETDIR " << q("out") << "\n"
-               << "IMPORTSEENBY\n"
-               << "MSG_HIGHWATER\n"
-               << "AKA " << aka << "\n"
-               << "NODE " << Uplink.ToStrFull() << " \"\" \"\"\n"
-               << "NETMAIL \"NETMAIL\" " << aka << " MSG " << q("netmail") << "\n"
-               << "AREA \"BAD\" " << aka << " MSG " << q("bad") << "\n"
-               << "AREA \"" << EchoTag << "\" " << aka << " MSG " << q("echo") << "\n"
-               << "EXPORT " << Uplink.ToStrFull() << "\n";
-        test::WriteFile(Dir("crashmail.prefs"), config.str());
-    }
-
-    // Runs crashmail with the test's configuration; its output lands in Output.
-    ::testing::AssertionResult Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {Crashmail, "SETTINGS", Dir("crashmail.prefs")});
-        std::vector<char*> argv;
-        for (std::string& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-
-        const std::string outputFile = Dir("crashmail.out");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, Temp.Path().c_str());
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, Crashmail.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0)
-            return ::testing::AssertionFailure() << "cannot start " << Crashmail << ": error " << spawned;
-
-        // A hang guard only; a run takes milliseconds.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        int status = 0;
-        while (::waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, &status, 0);
-                Output = test::ReadFile(outputFile);
-                return ::testing::AssertionFailure() << "crashmail " << args.back() << " did not finish";
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        Output = test::ReadFile(outputFile);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-            return ::testing::AssertionFailure()
-                   << "crashmail " << args.back() << " failed, status " << status;
-        return ::testing::AssertionSuccess();
-    }
-
-    // The messages of every packet the uplink's flow file lists; the packets and the flow
-    // file are then removed, as a mailer does once it has sent them.
-    std::vector<TPacketMsg> TakeUplinkMail() {
-        std::vector<fs::path> flows;
-        for (const auto& entry : fs::directory_iterator(Dir("out"))) {
-            const std::string name = entry.path().filename().string();
-            if (name.starts_with(UplinkFlowStem) && name.ends_with("lo"))
-                flows.push_back(entry.path());
-        }
-        std::vector<TPacketMsg> msgs;
-        for (const fs::path& flowFile : flows) {
-            std::istringstream flow(test::ReadFile(flowFile.string()));
-            for (std::string line; std::getline(flow, line);) {
-                if (!line.empty() && line.back() == '\r')
-                    line.pop_back();
-                // A leading "^", "#" or "~" says what the mailer does with the file.
-                if (!line.empty() && (line[0] == '^' || line[0] == '#' || line[0] == '~'))
-                    line.erase(0, 1);
-                if (line.empty())
-                    continue;
-                if (!line.ends_with(".pkt")) {
-                    ADD_FAILURE() << "the flow file lists a file that is not a bare packet: " << line;
-                    continue;
-                }
-                TPacket packet;
-                EXPECT_EQ(test::ReadPacket(test::ReadFile(line), packet), "") << line;
-                EXPECT_TRUE(SameAddress(packet.Dest, Uplink)) << packet.Dest.ToStr();
-                EXPECT_TRUE(SameAddress(packet.Orig, Ours)) << packet.Orig.ToStr();
-                msgs.insert(msgs.end(), packet.Msgs.begin(), packet.Msgs.end());
-                fs::remove(line);
-            }
-            fs::remove(flowFile);
-        }
-        return msgs;
-    }
+    ::testing::AssertionResult Run(std::vector<std::string> args) { return Crashmail.Run(std::move(args)); }
+    std::vector<TPacketMsg> TakeUplinkMail() { return Crashmail.TakeUplinkMail(); }
 
     // The body of a message of WriteLocalMessage, in the display code page.
     static std::vector<std::string> LocalBody(const std::string& subject) {
@@ -259,14 +116,12 @@ protected:
             Echomail(Oem("Иван Петров"), "Receiver", Oem("Второе письмо"), "06 Jan 24  11:04:05",
                      {"AREA:TEST.ECHO", "Second body", "--- Test", " * Origin: Test (2:5020/1)",
                       "SEEN-BY: 5020/1", "\x01PATH: 5020/1"}));
-        test::WriteFile(Dir("in/0000abcd.pkt"), test::WritePacket(packet));
-        ASSERT_TRUE(Run({"TOSS"}));
+        ASSERT_TRUE(Crashmail.Toss(packet));
     }
 
     test::TTempDir Temp;
     test::TRecordingUi Ui;
-    std::string Crashmail;
-    std::string Output;
+    test::TCrashmail Crashmail{Temp.Path(), {Ours, Uplink, EchoTag, test::TCrashmailStorage::Msg}};
 };
 
 TEST_F(CrashmailPeerTest, TossedEchomailReadsBack) {
@@ -379,8 +234,7 @@ TEST_F(CrashmailPeerTest, AnswerAfterTossIsTheOnlyMessageExported) {
         Echomail("Sender One", "All", "Question", "05 Jan 24  10:03:00",
                  {"AREA:TEST.ECHO", "\x01MSGID: 2:5020/1 0badf00d", "Anyone there?", "--- Test",
                   " * Origin: Test (2:5020/1)", "SEEN-BY: 5020/1", "\x01PATH: 5020/1"}));
-    test::WriteFile(Dir("in/0000abcd.pkt"), test::WritePacket(packet));
-    ASSERT_TRUE(Run({"TOSS"}));
+    ASSERT_TRUE(Crashmail.Toss(packet));
 
     {
         TFidoBase base(Dir("echo"), EchoTag, "");

@@ -86,6 +86,7 @@ TEST(JamBase, NewBaseNumbersFromOne) {
     EXPECT_NEAR(UnixLocalToDateTime(static_cast<int32_t>(header.DateCreated)), Now(), 1.0 / 24);
     EXPECT_EQ(test::ReadFile(dir.File("area.jdx")), "");
     EXPECT_EQ(test::ReadFile(dir.File("area.jdt")), "");
+    EXPECT_TRUE(test::FileExists(dir.File("area.jlr")));
     EXPECT_EQ(base->GetCount(), 0);
     EXPECT_FALSE(base->HasUnread());
 

@@ -1,0 +1,135 @@
+#include "BenchSupport.h"
+
+#include "bases/JamBase.h"
+
+#include <benchmark/benchmark.h>
+#include <filesystem>
+
+using namespace tavro;
+
+namespace {
+
+void Post(TJamBase& base, int i) {
+    auto msg = base.NewMsg();
+    msg->FromName = "Author " + std::to_string(i % 97);
+    msg->ToName = "All";
+    msg->Subject = "Subject of message " + std::to_string(i);
+    msg->FromAddr.Parse("2:5020/" + std::to_string(i % 1000));
+    msg->DateWritten = msg->DateArrived = EncodeDateTime(2024, 1, 1 + i % 28, i % 24, i % 60, 0);
+    msg->Kludges = {"\x01MSGID: 2:5020/1 " + std::to_string(i), "\x01PID: bench"};
+    for (int line = 0; line < 20; ++line)
+        msg->Body.emplace_back("Some text of a typical echomail message, line " + std::to_string(line));
+    msg->Body.emplace_back(" * Origin: bench (2:5020/1)");
+    msg->Tail = {"SEEN-BY: 5020/1 2 3", "\x01PATH: 5020/1"};
+    msg->Save();
+}
+
+// Two bases made once: one as tossers leave it, one with every 100th message deleted, which
+// makes the list read headers. Each has a pristine copy to restore it from.
+class TArea {
+public:
+    static TArea& Get() {
+        static TArea area(bench::Scaled(100000));
+        return area;
+    }
+    std::string Jhr(bool withDeleted) const {
+        return Dir.Path + (withDeleted ? "/deleted.jhr" : "/area.jhr");
+    }
+
+    void Restore() const {
+        for (const char* ext : {".jhr", ".jdx", ".jdt"})
+            std::filesystem::copy_file(Dir.Path + "/pristine" + ext, Dir.Path + "/area" + ext,
+                                       std::filesystem::copy_options::overwrite_existing);
+    }
+
+    int Count;
+
+private:
+    explicit TArea(int count) : Count(count) {
+        {
+            TJamBase base(Jhr(false), "BENCH.ECHO", "");
+            for (int i = 0; i < count; ++i)
+                Post(base, i);
+            base.SetUser(0, "Reader");
+            base.SetLastRead(static_cast<TMsgId>(count - count / 10));
+        }
+        namespace fs = std::filesystem;
+        for (const char* ext : {".jhr", ".jdx", ".jdt", ".jlr"}) {
+            fs::copy_file(Dir.Path + "/area" + ext, Dir.Path + "/pristine" + ext);
+            fs::copy_file(Dir.Path + "/area" + ext, Dir.Path + "/deleted" + ext);
+        }
+        TJamBase deleted(Jhr(true), "BENCH.ECHO", "");
+        deleted.Rescan();
+        std::vector<TMsgId> ids;
+        for (int i = 0; i < count; i += 100)
+            ids.push_back(static_cast<TMsgId>(i + 1));
+        deleted.DeleteMsgs(ids, nullptr);
+    }
+
+    bench::TScratchDir Dir;
+};
+
+TJamBase* Open(const std::string& jhr) {
+    auto* base = new TJamBase(jhr, "BENCH.ECHO", "");
+    base->SetUser(0, "Reader");
+    base->Rescan();
+    return base;
+}
+
+// What the reader does to show an area at its last-read message.
+void BM_OpenAtLastRead(benchmark::State& state) {
+    TArea& area = TArea::Get();
+    const bool withDeleted = state.range(0) != 0;
+    for (auto _ : state) {
+        TJamBase* base = Open(area.Jhr(withDeleted));
+        benchmark::DoNotOptimize(base->GetCount());
+        benchmark::DoNotOptimize(base->GetMsg(base->FindNearest(base->GetLastRead()))->Subject);
+        base->Release();
+    }
+    state.SetLabel(withDeleted ? "some deleted" : "none deleted");
+}
+BENCHMARK(BM_OpenAtLastRead)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_EveryHeader(benchmark::State& state) {
+    TArea& area = TArea::Get();
+    for (auto _ : state) {
+        TJamBase* base = Open(area.Jhr(false));
+        for (int i = 0; i < base->GetCount(); ++i)
+            benchmark::DoNotOptimize(base->GetMsg(i)->ReplyTo);
+        base->Release();
+    }
+    state.SetItemsProcessed(state.iterations() * area.Count);
+}
+BENCHMARK(BM_EveryHeader)->Unit(benchmark::kMillisecond);
+
+// The area tree asks every area this at start-up: first without the list, then with it.
+void BM_HasUnread(benchmark::State& state) {
+    TArea& area = TArea::Get();
+    const bool withList = state.range(0) != 0;
+    TJamBase* base = Open(area.Jhr(false));
+    if (withList)
+        base->GetCount();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(base->HasUnread());
+    base->Release();
+    state.SetLabel(withList ? "with the list" : "quick test");
+}
+BENCHMARK(BM_HasUnread)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_Append(benchmark::State& state) {
+    TArea& area = TArea::Get();
+    const int count = bench::Scaled(10000);
+    for (auto _ : state) {
+        TJamBase* base = Open(area.Jhr(false));
+        for (int i = 0; i < count; ++i)
+            Post(*base, area.Count + i);
+        state.PauseTiming();
+        base->Release();
+        area.Restore();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_Append)->Unit(benchmark::kMillisecond);
+
+} // namespace

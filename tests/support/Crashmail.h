@@ -1,0 +1,72 @@
+#pragma once
+
+#include "FtnPacket.h"
+
+#include "core/Address.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavro::test {
+
+// How crashmail stores its areas: a directory of *.MSG files, or a JAM base.
+enum class TCrashmailStorage { Msg, Jam };
+
+// The system a run plays: our node, the uplink it exchanges echomail with and one echo area.
+struct TCrashmailSetup {
+    TAddress Ours;
+    TAddress Uplink;
+    std::string EchoTag;
+    TCrashmailStorage Storage = TCrashmailStorage::Msg;
+};
+
+// Debian's crashmail tosser, run as a peer with a configuration that keeps every path inside
+// `dir`. The areas live there: "echo", "bad" and "netmail" are the *.MSG directories, or the
+// directories that hold a JAM base named after the area.
+class TCrashmail {
+public:
+    TCrashmail(std::string dir, TCrashmailSetup setup);
+
+    // The installed program, or empty.
+    static std::string FindProgram();
+    // What a test says when the program is missing.
+    static const char* MissingHint();
+
+    // Creates the directories and writes the configuration; a failure when the program is
+    // not installed.
+    ::testing::AssertionResult Prepare();
+
+    // The echo area as crashmail names it in its configuration: the *.MSG directory, or the
+    // JAM base's path without extension.
+    std::string EchoArea() const;
+    std::string NetmailArea() const;
+    // The file that exists under `path` with the case of its name ignored, so a JAM base's
+    // ".jhr" is found whatever case the tosser gave it; empty when there is none.
+    static std::string OnDisk(const std::string& path);
+    std::string File(std::string_view name) const;
+    const std::string& Output() const { return Output_; }
+
+    // Runs crashmail with the arguments after its configuration; its output lands in Output.
+    ::testing::AssertionResult Run(std::vector<std::string> args);
+    // Puts the packet into the inbound and tosses it.
+    ::testing::AssertionResult Toss(const TPacket& packet);
+
+    // The messages of every packet the uplink's flow file lists; the packets and the flow file
+    // are then removed, as a mailer does once it has sent them.
+    std::vector<TPacketMsg> TakeUplinkMail();
+
+private:
+    std::string AreaLine(std::string_view keyword, std::string_view tag, std::string_view dir) const;
+    std::string AreaPath(std::string_view dir, std::string_view tag) const;
+    void WriteConfig();
+
+    std::string Dir;
+    TCrashmailSetup Setup;
+    std::string Program;
+    std::string Output_;
+};
+
+} // namespace tavro::test
