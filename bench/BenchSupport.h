@@ -1,11 +1,35 @@
 #pragma once
 
+#include "core/Base.h"
+#include "core/Msg.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 namespace tavro::bench {
+
+// A typical echomail message, number i: names, addresses, a MSGID, 21 body lines, tail.
+inline void FillTypicalMessage(TCustomMsg& msg, int i) {
+    msg.FromName = "Author " + std::to_string(i % 97);
+    msg.ToName = "All";
+    msg.Subject = "Subject of message " + std::to_string(i);
+    msg.FromAddr.Parse("2:5020/" + std::to_string(i % 1000));
+    msg.DateWritten = msg.DateArrived = EncodeDateTime(2024, 1, 1 + i % 28, i % 24, i % 60, 0);
+    msg.Kludges = {"\x01MSGID: 2:5020/1 " + std::to_string(i), "\x01PID: bench"};
+    for (int line = 0; line < 20; ++line)
+        msg.Body.emplace_back("Some text of a typical echomail message, line " + std::to_string(line));
+    msg.Body.emplace_back(" * Origin: bench (2:5020/1)");
+    msg.Tail = {"SEEN-BY: 5020/1 2 3", "\x01PATH: 5020/1"};
+}
+
+// Stores a typical message in the base.
+inline void PostTypical(TCustomBase& base, int i) {
+    auto msg = base.NewMsg();
+    FillTypicalMessage(*msg, i);
+    msg->Save();
+}
 
 // CI runs every benchmark once in a reduced size: TAVRO_BENCH_SMOKE=1.
 inline int Scaled(int full) {

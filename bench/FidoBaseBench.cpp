@@ -19,27 +19,12 @@ public:
     const std::string& Path() const { return Dir.Path; }
     int Count;
 
-    static void Post(TFidoBase& base, int i) {
-        auto msg = base.NewMsg();
-        msg->FromName = "Author " + std::to_string(i % 97);
-        msg->ToName = "All";
-        msg->Subject = "Subject of message " + std::to_string(i);
-        msg->FromAddr.Parse("2:5020/" + std::to_string(i % 1000));
-        msg->DateWritten = msg->DateArrived = EncodeDateTime(2024, 1, 1 + i % 28, i % 24, i % 60, 0);
-        msg->Kludges = {"\x01MSGID: 2:5020/1 " + std::to_string(i)};
-        for (int line = 0; line < 20; ++line)
-            msg->Body.emplace_back("Some text of a typical echomail message, line " + std::to_string(line));
-        msg->Body.emplace_back(" * Origin: bench (2:5020/1)");
-        msg->Tail = {"SEEN-BY: 5020/1 2 3", "\x01PATH: 5020/1"};
-        msg->Save();
-    }
-
 private:
     explicit TArea(int count) : Count(count) {
         TFidoBase base(Dir.Path, "BENCH.ECHO", "");
         base.Rescan();
         for (int i = 0; i < count; ++i)
-            Post(base, i);
+            bench::PostTypical(base, i);
     }
 
     bench::TScratchDir Dir;
@@ -92,7 +77,7 @@ void BM_Append(benchmark::State& state) {
     for (auto _ : state) {
         TFidoBase* base = Open(area.Path());
         for (int i = 0; i < count; ++i)
-            TArea::Post(*base, area.Count + i);
+            bench::PostTypical(*base, area.Count + i);
         state.PauseTiming();
         base->Rescan();
         std::vector<TMsgId> added;

@@ -9,21 +9,6 @@ using namespace tavro;
 
 namespace {
 
-void Post(TSquishBase& base, int i) {
-    auto msg = base.NewMsg();
-    msg->FromName = "Author " + std::to_string(i % 97);
-    msg->ToName = "All";
-    msg->Subject = "Subject of message " + std::to_string(i);
-    msg->FromAddr.Parse("2:5020/" + std::to_string(i % 1000));
-    msg->DateWritten = msg->DateArrived = EncodeDateTime(2024, 1, 1 + i % 28, i % 24, i % 60, 0);
-    msg->Kludges = {"\x01MSGID: 2:5020/1 " + std::to_string(i)};
-    for (int line = 0; line < 20; ++line)
-        msg->Body.emplace_back("Some text of a typical echomail message, line " + std::to_string(line));
-    msg->Body.emplace_back(" * Origin: bench (2:5020/1)");
-    msg->Tail = {"SEEN-BY: 5020/1 2 3", "\x01PATH: 5020/1"};
-    msg->Save();
-}
-
 // One base made once for all benchmarks, and a pristine copy to restore it from.
 class TArea {
 public:
@@ -46,7 +31,7 @@ private:
         {
             TSquishBase base(Sqd(), "BENCH.ECHO", "");
             for (int i = 0; i < count; ++i)
-                Post(base, i);
+                bench::PostTypical(base, i);
             base.SetUser(0, "Reader");
             base.SetLastRead(static_cast<TMsgId>(count - count / 10));
         }
@@ -95,7 +80,7 @@ void BM_Append(benchmark::State& state) {
     for (auto _ : state) {
         TSquishBase* base = Open(area);
         for (int i = 0; i < count; ++i)
-            Post(*base, area.Count + i);
+            bench::PostTypical(*base, area.Count + i);
         state.PauseTiming();
         base->Release();
         area.Restore();

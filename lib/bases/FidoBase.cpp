@@ -79,9 +79,7 @@ bool MsgFileExists(const std::string& dir, uint32_t number) {
 
 TFidoMsg::TFidoMsg(TCustomBase* base) : TCustomMsg(base) {}
 
-void TFidoMsg::EnsureLoaded() {
-    if (Loaded)
-        return;
+void TFidoMsg::LoadStored() {
     auto* base = dynamic_cast<TFidoBase*>(Base());
     if (!base)
         throw std::logic_error("a stored *.MSG message without its base");
@@ -116,26 +114,6 @@ void TFidoMsg::LoadText(std::string_view text) {
     Attr = AttrFromMsgWord(GetLE16(&Header[hoAttr]) & ~UnusedAttrBit) | AttrFromFlagsKludge(Kludges);
     ResolveAddresses();
     Loaded = true;
-}
-
-TStringList& TFidoMsg::GetKludges() {
-    EnsureLoaded();
-    return Kludges;
-}
-
-TBodyLines& TFidoMsg::GetBody() {
-    EnsureLoaded();
-    return Body;
-}
-
-TStringList& TFidoMsg::GetTail() {
-    EnsureLoaded();
-    return Tail;
-}
-
-uint32_t TFidoMsg::GetAttr() {
-    EnsureLoaded();
-    return Attr;
 }
 
 void TFidoMsg::Assign(TCustomMsg* source) {

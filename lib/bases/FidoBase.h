@@ -23,16 +23,11 @@ class TFidoMsg final : public TCustomMsg {
 public:
     explicit TFidoMsg(TCustomBase* base);
 
-    TStringList& GetKludges() override;
-    TBodyLines& GetBody() override;
-    TStringList& GetTail() override;
-    uint32_t GetAttr() override;
     void Assign(TCustomMsg* source) override;
 
     int Position = -1;
     // The header as stored; fields the model does not cover travel with copies.
     TFidoHeader Header{};
-    bool Loaded = true;
 
     // Sets the model's header fields from Header; a missing arrival date becomes
     // `fileTime` (when the tosser stored the file), else the current time.
@@ -44,7 +39,7 @@ public:
     void LoadText(std::string_view text);
 
 private:
-    void EnsureLoaded();
+    void LoadStored() override;
 };
 
 // A directory of *.MSG files named by their decimal number, which is the message id.

@@ -194,9 +194,7 @@ void TJamMsg::DecodeHeader(std::string_view subfields) {
     ReplyTo = GetLE32(&Header[jhReplyTo]);
 }
 
-void TJamMsg::EnsureLoaded() {
-    if (Loaded)
-        return;
+void TJamMsg::LoadStored() {
     auto* base = dynamic_cast<TJamBase*>(Base());
     if (!base)
         throw std::logic_error("a stored JAM message without its base");
@@ -247,26 +245,6 @@ void TJamMsg::LoadText(std::string_view text) {
     if (!FromAddr.IsValid())
         ResolveAddresses();
     Loaded = true;
-}
-
-TStringList& TJamMsg::GetKludges() {
-    EnsureLoaded();
-    return Kludges;
-}
-
-TBodyLines& TJamMsg::GetBody() {
-    EnsureLoaded();
-    return Body;
-}
-
-TStringList& TJamMsg::GetTail() {
-    EnsureLoaded();
-    return Tail;
-}
-
-uint32_t TJamMsg::GetAttr() {
-    EnsureLoaded();
-    return Attr;
 }
 
 void TJamMsg::Assign(TCustomMsg* source) {

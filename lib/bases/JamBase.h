@@ -20,16 +20,11 @@ class TJamMsg final : public TCustomMsg {
 public:
     explicit TJamMsg(TCustomBase* base);
 
-    TStringList& GetKludges() override;
-    TBodyLines& GetBody() override;
-    TStringList& GetTail() override;
-    uint32_t GetAttr() override;
     void Assign(TCustomMsg* source) override;
 
     int Position = -1;
     // The header as stored; fields the model does not cover travel with copies.
     TJamMsgHeader Header{};
-    bool Loaded = true;
 
     // Sets the model's fields from Header and its subfields; throws EDamagedBase when the
     // subfields do not add up.
@@ -40,7 +35,7 @@ public:
     void LoadText(std::string_view text);
 
 private:
-    void EnsureLoaded();
+    void LoadStored() override;
     void LoadReplies();
 };
 

@@ -170,9 +170,7 @@ uint64_t MaxFrames(int64_t dataSize) {
 
 TSquishMsg::TSquishMsg(TCustomBase* base) : TCustomMsg(base) {}
 
-void TSquishMsg::EnsureLoaded() {
-    if (Loaded)
-        return;
+void TSquishMsg::LoadStored() {
     auto* base = dynamic_cast<TSquishBase*>(Base());
     if (!base)
         throw std::logic_error("a stored Squish message without its base");
@@ -215,26 +213,6 @@ void TSquishMsg::LoadText(std::string_view data) {
     Attr = AttrFromSquish(GetLE32(&Header[smAttr])) | AttrFromFlagsKludge(Kludges);
     ResolveAddresses();
     Loaded = true;
-}
-
-TStringList& TSquishMsg::GetKludges() {
-    EnsureLoaded();
-    return Kludges;
-}
-
-TBodyLines& TSquishMsg::GetBody() {
-    EnsureLoaded();
-    return Body;
-}
-
-TStringList& TSquishMsg::GetTail() {
-    EnsureLoaded();
-    return Tail;
-}
-
-uint32_t TSquishMsg::GetAttr() {
-    EnsureLoaded();
-    return Attr;
 }
 
 void TSquishMsg::Assign(TCustomMsg* source) {

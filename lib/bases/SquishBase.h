@@ -23,10 +23,6 @@ class TSquishMsg final : public TCustomMsg {
 public:
     explicit TSquishMsg(TCustomBase* base);
 
-    TStringList& GetKludges() override;
-    TBodyLines& GetBody() override;
-    TStringList& GetTail() override;
-    uint32_t GetAttr() override;
     void Assign(TCustomMsg* source) override;
 
     int Position = -1;
@@ -35,7 +31,6 @@ public:
     // The message header as stored; fields the model does not cover travel with copies.
     std::array<uint8_t, SqMsgHeaderSize> Header{};
     uint32_t TextLength = 0;
-    bool Loaded = true;
 
     // Sets the model's fields from Header; `ownId` is the message's UMSGID.
     void DecodeHeader(TMsgId ownId);
@@ -46,7 +41,7 @@ public:
     void LoadText(std::string_view data);
 
 private:
-    void EnsureLoaded();
+    void LoadStored() override;
 };
 
 // A Squish base: Path names the .SQD data file; the index (.SQI), last-read pointers (.SQL)

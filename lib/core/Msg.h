@@ -52,10 +52,24 @@ public:
 
     TCustomBase* Base() const { return Base_; }
 
-    virtual TStringList& GetKludges() { return Kludges; }
-    virtual TBodyLines& GetBody() { return Body; }
-    virtual TStringList& GetTail() { return Tail; }
-    virtual uint32_t GetAttr() { return Attr; }
+    // The text and the attributes, read from storage first when the message is stored and
+    // not loaded yet.
+    virtual TStringList& GetKludges() {
+        EnsureLoaded();
+        return Kludges;
+    }
+    virtual TBodyLines& GetBody() {
+        EnsureLoaded();
+        return Body;
+    }
+    virtual TStringList& GetTail() {
+        EnsureLoaded();
+        return Tail;
+    }
+    virtual uint32_t GetAttr() {
+        EnsureLoaded();
+        return Attr;
+    }
     // Copies text, names, subject, addresses, dates and attributes; not the reply links. A
     // null source changes nothing.
     virtual void Assign(TCustomMsg* source);
@@ -82,6 +96,18 @@ public:
 
     // Empties the three line lists.
     void ClearText();
+
+    // False for a stored message whose text has not been read yet.
+    bool Loaded = true;
+
+protected:
+    // Reads the text of a stored message; called by the accessors while Loaded is false.
+    virtual void LoadStored() {}
+
+    void EnsureLoaded() {
+        if (!Loaded)
+            LoadStored();
+    }
 
 private:
     void AddressFromOrigin();

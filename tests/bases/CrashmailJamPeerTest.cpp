@@ -8,6 +8,7 @@
 #include "core/CodePage.h"
 #include "core/DateTime.h"
 
+#include "BaseHelpers.h"
 #include "Crashmail.h"
 #include "FtnPacket.h"
 #include "RecordingUi.h"
@@ -22,6 +23,7 @@
 namespace tavro {
 namespace {
 
+using test::BodyTexts;
 using test::TPacket;
 using test::TPacketMsg;
 
@@ -38,13 +40,6 @@ std::string Oem(const char* utf8) {
 
 std::string Display(const char* utf8) {
     return ActiveCodePages().Display()->FromUtf8(utf8);
-}
-
-std::vector<std::string> BodyTexts(TCustomMsg& msg) {
-    std::vector<std::string> texts;
-    for (const TBodyLine& line : msg.GetBody())
-        texts.push_back(line.Text);
-    return texts;
 }
 
 TPacketMsg PacketMsg(const TAddress& from, const TAddress& to, std::string fromName, std::string toName,

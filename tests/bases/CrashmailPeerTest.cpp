@@ -6,6 +6,7 @@
 #include "core/CodePage.h"
 #include "core/DateTime.h"
 
+#include "BaseHelpers.h"
 #include "Crashmail.h"
 #include "FtnPacket.h"
 #include "RecordingUi.h"
@@ -19,6 +20,7 @@
 namespace tavro {
 namespace {
 
+using test::BodyTexts;
 using test::TPacket;
 using test::TPacketMsg;
 
@@ -32,13 +34,6 @@ std::string Oem(const char* utf8) {
 
 std::string Display(const char* utf8) {
     return ActiveCodePages().Display()->FromUtf8(utf8);
-}
-
-std::vector<std::string> BodyTexts(TCustomMsg& msg) {
-    std::vector<std::string> texts;
-    for (const TBodyLine& line : msg.GetBody())
-        texts.push_back(line.Text);
-    return texts;
 }
 
 TPacketMsg Echomail(std::string from, std::string to, std::string subject, std::string date,

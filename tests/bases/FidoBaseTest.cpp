@@ -6,6 +6,7 @@
 #include "core/FileUtils.h"
 #include "core/Readings.h"
 
+#include "BaseHelpers.h"
 #include "RecordingUi.h"
 #include "TempDir.h"
 
@@ -16,6 +17,8 @@
 #include <unistd.h>
 
 using namespace tavro;
+using tavro::test::BodyTexts;
+using tavro::test::Ids;
 using tavro::test::TTempDir;
 
 namespace {
@@ -47,20 +50,6 @@ struct TOpenBase {
     TFidoBase* operator->() const { return Base; }
     TFidoBase* Base;
 };
-
-std::vector<TMsgId> Ids(TCustomBase& base) {
-    std::vector<TMsgId> ids;
-    for (int i = 0; i < base.GetCount(); ++i)
-        ids.push_back(base.GetMsgId(i));
-    return ids;
-}
-
-std::vector<std::string> BodyTexts(TCustomMsg& msg) {
-    std::vector<std::string> texts;
-    for (const TBodyLine& line : msg.GetBody())
-        texts.push_back(line.Text);
-    return texts;
-}
 
 // Writes a message with the given body into the base and answers its id.
 TMsgId Post(TFidoBase& base, std::vector<std::string> body) {

@@ -5,6 +5,7 @@
 #include "core/Endian.h"
 #include "core/Readings.h"
 
+#include "BaseHelpers.h"
 #include "RecordingUi.h"
 #include "TempDir.h"
 
@@ -13,6 +14,8 @@
 #include <gtest/gtest.h>
 
 using namespace tavro;
+using tavro::test::BodyTexts;
+using tavro::test::Ids;
 using tavro::test::TTempDir;
 
 namespace {
@@ -26,20 +29,6 @@ struct TOpenBase {
     TSquishBase* operator->() const { return Base; }
     TSquishBase* Base;
 };
-
-std::vector<TMsgId> Ids(TCustomBase& base) {
-    std::vector<TMsgId> ids;
-    for (int i = 0; i < base.GetCount(); ++i)
-        ids.push_back(base.GetMsgId(i));
-    return ids;
-}
-
-std::vector<std::string> BodyTexts(TCustomMsg& msg) {
-    std::vector<std::string> texts;
-    for (const TBodyLine& line : msg.GetBody())
-        texts.push_back(line.Text);
-    return texts;
-}
 
 // Appends a message whose body is `lines` and answers its id.
 TMsgId Post(TSquishBase& base, std::vector<std::string> lines, const std::string& to = "All") {
