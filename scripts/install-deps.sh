@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build pkg-config ccache
-    libgtest-dev libgmock-dev libbenchmark-dev crashmail
+    libgtest-dev libgmock-dev libbenchmark-dev crashmail libjpeg-dev
     clang libclang-rt-14-dev
 )
 
