@@ -18,6 +18,8 @@ TGlobalSettings& Settings() {
     return Current ? *Current : fallback;
 }
 
-void UseSettings(TGlobalSettings* settings) { Current = settings; }
+void UseSettings(TGlobalSettings* settings) {
+    Current = settings;
+}
 
 } // namespace tavro

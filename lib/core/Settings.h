@@ -22,7 +22,7 @@ struct TGlobalSettings {
     std::string NetmailFlag;  // "Netmail flag file:"
     std::string EchoscanFile; // "Echoscan file:"
     std::string UUEPath;
-    int32_t MaxMsgLen = 16;   // KB
+    int32_t MaxMsgLen = 16;    // KB
     int32_t MaxMsgLines = 240; // derived from MaxMsgLen
     std::string GateName;
     TAddress GateAddr;
