@@ -5,6 +5,8 @@ namespace tavro::cli {
 int RunSysInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunCopy(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunAreas(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunUsers(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 const std::vector<TCommand>& Commands() {
     static const std::vector<TCommand> commands = {
@@ -14,6 +16,9 @@ const std::vector<TCommand>& Commands() {
          "print the messages of a message base as JSON", RunDump},
         {"copy", "copy SRC DST [--ids LIST] [--move] [--type T] [--to-type T]",
          "copy or move messages into another message base, creating it when missing", RunCopy},
+        {"areas", "areas [--user N] [--home DIR]",
+         "list the configured areas; with --user, each one's message count and unread state", RunAreas},
+        {"users", "users [--home DIR]", "list the users with their ids and area trees", RunUsers},
         {"sysinfo", "sysinfo", "print the version and the system information a bug report carries",
          RunSysInfo},
     };

@@ -21,13 +21,21 @@ std::string_view TCfgReader::Take(size_t n) {
     return bytes;
 }
 
-int32_t TCfgReader::Int32() { return static_cast<int32_t>(GetLE32(Take(4).data())); }
+int32_t TCfgReader::Int32() {
+    return static_cast<int32_t>(GetLE32(Take(4).data()));
+}
 
-uint16_t TCfgReader::UInt16() { return GetLE16(Take(2).data()); }
+uint16_t TCfgReader::UInt16() {
+    return GetLE16(Take(2).data());
+}
 
-uint8_t TCfgReader::Byte() { return static_cast<uint8_t>(Take(1)[0]); }
+uint8_t TCfgReader::Byte() {
+    return static_cast<uint8_t>(Take(1)[0]);
+}
 
-bool TCfgReader::Bool() { return Byte() != 0; }
+bool TCfgReader::Bool() {
+    return Byte() != 0;
+}
 
 double TCfgReader::Double() {
     uint64_t bits = GetLE32(Take(4).data());

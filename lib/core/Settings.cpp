@@ -1,10 +1,14 @@
 #include "Settings.h"
 
+#include <algorithm>
+
 namespace tavro {
 
 void TGlobalSettings::SetMaxMsgLen(int32_t kb) {
     MaxMsgLen = kb;
-    MaxMsgLines = static_cast<int32_t>((double(kb) - 1) * 1024 / 63 / 10) * 10;
+    // Held within what a message can be, so no file can push the count out of range.
+    const double lines = (std::clamp(double(kb), 1.0, 65536.0) - 1) * 1024 / 63 / 10;
+    MaxMsgLines = static_cast<int32_t>(lines) * 10;
 }
 
 namespace {
