@@ -1,6 +1,7 @@
 #include "SquishFormat.h"
 
 #include "core/Endian.h"
+#include "core/StrUtils.h"
 
 namespace tavro {
 
@@ -90,16 +91,7 @@ std::vector<uint8_t> EncodeSqIndex(const std::vector<TSqIndexRecord>& records) {
 }
 
 uint32_t SquishHash(std::string_view name) {
-    uint32_t h = 0;
-    for (char ch : name) {
-        auto c = static_cast<uint8_t>(ch);
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<uint8_t>(c - 'A' + 'a');
-        h = (h << 4) + c;
-        if (uint32_t g = h & 0xF0000000; g != 0)
-            h |= g >> 24;
-    }
-    return h & 0x7FFFFFFF;
+    return NameHashOf(name);
 }
 
 } // namespace tavro

@@ -91,6 +91,18 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+uint32_t NameHashOf(std::string_view text) {
+    uint32_t h = 0;
+    for (char ch : text) {
+        auto c = static_cast<uint8_t>(ch);
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<uint8_t>(c - 'A' + 'a');
+        h = (h << 4) + c;
+        h |= (h & 0xF0000000) >> 24;
+    }
+    return h & 0x7FFFFFFF;
+}
+
 std::string_view FirstWord(std::string_view text) {
     size_t start = text.find_first_not_of(' ');
     if (start == std::string_view::npos)

@@ -23,6 +23,10 @@ std::string LowerCaseAscii(std::string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
+// The hash FTN software keeps of names (Squish index, nodelist sysops): 31 bits, ASCII
+// letters taken as lower case.
+uint32_t NameHashOf(std::string_view text);
+
 // The first blank-delimited word of a text (after leading blanks).
 std::string_view FirstWord(std::string_view text);
 

@@ -28,10 +28,16 @@ constexpr size_t NodeEntrySize = 18;
 // The 31-bit hash of a sysop name (ASCII letters taken as lower case).
 uint32_t NameHash(std::string_view text);
 
-// What one nodelist line does to the address carried from line to line. Record: the line
-// names an address worth indexing. Throws EFileError on a keyword whose number is not a
-// decimal integer.
-bool ParseNodeLine(std::string_view line, TNodeEntry& work);
+// The address carried from line to line of one file. After a "Boss" line, plain lines are
+// that boss's points, as pointlists in that form list them.
+struct TNodeLineState {
+    TNodeEntry Entry;
+    bool BossPoints = false;
+};
+
+// What one nodelist line does to the carried address. True: the line names an address worth
+// indexing. Throws EFileError on a keyword whose number is not a decimal integer.
+bool ParseNodeLine(std::string_view line, TNodeLineState& state);
 
 // The field `k` of a nodelist line (0 keyword, 1 number, 2 system, 3 location, 4 sysop,
 // 5 phone); 6 gives the rest of the line from field 6 on.
