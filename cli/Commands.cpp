@@ -7,6 +7,7 @@ int RunDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 int RunCopy(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunAreas(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunUsers(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunNodelist(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 const std::vector<TCommand>& Commands() {
     static const std::vector<TCommand> commands = {
@@ -19,6 +20,10 @@ const std::vector<TCommand>& Commands() {
         {"areas", "areas [--user N] [--home DIR]",
          "list the configured areas; with --user, each one's message count and unread state", RunAreas},
         {"users", "users [--home DIR]", "list the users with their ids and area trees", RunUsers},
+        {"nodelist",
+         "nodelist compile [--dir DIR] [--mask MASK]... [--home DIR]\n"
+         "       nodelist find ADDRESS | --name NAME [--dir DIR] [--home DIR]",
+         "compile the nodelists into an index; find a node by address or sysop name", RunNodelist},
         {"sysinfo", "sysinfo", "print the version and the system information a bug report carries",
          RunSysInfo},
     };
