@@ -44,8 +44,9 @@ public:
 
     TJamFiles(const TJamBase& base, TWhich which) : HeaderName(base.HeaderFileName()) {
         const TOpenMode mode = which.Write ? TOpenMode::ReadWriteExclusive : TOpenMode::Read;
-        Header = OpenWithRetry(HeaderName, mode, which.HeaderBufSize, OpenTimeoutMs,
-                               which.Write ? TByteLock::Write : TByteLock::Read);
+        OwnedHeader = OpenWithRetry(HeaderName, mode, which.HeaderBufSize, OpenTimeoutMs,
+                                    which.Write ? TByteLock::Write : TByteLock::Read);
+        Header = OwnedHeader.get();
         HeaderSize = Header->Size();
         if (HeaderSize < JamBaseHeaderSize)
             Damaged("\"" + HeaderName + "\" is shorter than a JAM header");
@@ -55,6 +56,11 @@ public:
         if (which.Text)
             Text = OpenWithRetry(base.SiblingName("DT"), mode, JamBufSize);
     }
+
+    // Over a header file already open and locked for reading, whose listed headers lie
+    // within `size` (a read past the real end still fails).
+    TJamFiles(std::string headerName, TBufStream& header, int64_t size)
+        : HeaderName(std::move(headerName)), Header(&header), HeaderSize(size) {}
 
     TJamBaseHeader ReadBaseHeader() {
         uint8_t raw[JamBaseHeaderSize];
@@ -94,13 +100,14 @@ public:
     }
 
     void Flush() {
-        for (auto* stream : {Text.get(), Index.get(), Header.get()})
+        for (TBufStream* stream : {Text.get(), Index.get(), Header})
             if (stream)
                 stream->Flush();
     }
 
     const std::string HeaderName;
-    std::unique_ptr<TBufStream> Header;
+    std::unique_ptr<TBufStream> OwnedHeader;
+    TBufStream* Header = nullptr;
     std::unique_ptr<TBufStream> Index;
     std::unique_ptr<TBufStream> Text;
     int64_t HeaderSize = 0;
@@ -352,6 +359,7 @@ void TJamBase::CreateFiles() {
 }
 
 void TJamBase::Rescan() {
+    Reader.Reset();
     Index.clear();
     Live.clear();
     LiveBuilt = false;
@@ -364,7 +372,9 @@ void TJamBase::Rescan() {
     std::string data(static_cast<size_t>(size), '\0');
     data.resize(static_cast<size_t>(files.Index->Read(data.data(), size)));
     Index = DecodeJamIndex(data);
-    FileStamp = FileStampOf(HeaderFileName());
+    ListedHeaderName = files.HeaderName;
+    ListedHeaderSize = files.HeaderSize;
+    FileStamp = FileStampOf(ListedHeaderName);
 }
 
 void TJamBase::BuildLive() {
@@ -422,7 +432,8 @@ TCustomMsg* TJamBase::GetMsg(int position) {
     const uint32_t offset = Index[Live[static_cast<size_t>(position)]].HeaderOffset;
     auto msg = std::make_unique<TJamMsg>(this);
     msg->Position = position;
-    TJamFiles files(*this, {});
+    THeaderReadLock lock(Reader, ListedHeaderName);
+    TJamFiles files(ListedHeaderName, lock.Stream, ListedHeaderSize);
     msg->Header = files.ReadMsgHeader(offset);
     msg->DecodeHeader(files.ReadSubfields(offset, msg->Header));
     msg->Loaded = false;
@@ -724,6 +735,7 @@ void TJamBase::SetUserIndex(int index) {
 }
 
 void TJamBase::Close() {
+    Reader.Reset();
     SaveLastRead();
     SaveReadMarks(SiblingName("RD"));
     FreeCache();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HeaderReader.h"
 #include "JamFormat.h"
 
 #include "core/Base.h"
@@ -83,6 +84,10 @@ private:
     void FreeCache();
 
     TJamBaseHeader Header;
+    THeaderReader Reader{1024};
+    // The header file as found by the last Rescan.
+    std::string ListedHeaderName;
+    int64_t ListedHeaderSize = 0;
     std::vector<TJamIndexRecord> Index;
     std::vector<uint32_t> Live; // positions into Index of the messages not deleted
     bool LiveBuilt = false;

@@ -36,14 +36,20 @@ public:
                  int dataBufSize = SquishBufSize)
         : DataName(base.DataFileName()) {
         const TOpenMode mode = write ? TOpenMode::ReadWriteExclusive : TOpenMode::Read;
-        Data = OpenWithRetry(DataName, mode, dataBufSize, OpenTimeoutMs,
-                             write ? TByteLock::Write : TByteLock::Read);
+        OwnedData = OpenWithRetry(DataName, mode, dataBufSize, OpenTimeoutMs,
+                                  write ? TByteLock::Write : TByteLock::Read);
+        Data = OwnedData.get();
         DataSize = Data->Size();
         if (DataSize < SqBaseHeaderSize)
             Damaged("\"" + DataName + "\" is shorter than a Squish header");
         if (withIndex)
             Index = OpenWithRetry(base.IndexFileName(), mode, SquishBufSize, indexTimeoutMs);
     }
+
+    // Over a data file already open and locked for reading, whose listed frames lie within
+    // `size` (a read past the real end still fails).
+    TSquishFiles(std::string dataName, TBufStream& data, int64_t size)
+        : DataName(std::move(dataName)), Data(&data), DataSize(size) {}
 
     TSqBaseHeader ReadHeader() {
         uint8_t raw[SqBaseHeaderSize];
@@ -154,7 +160,8 @@ public:
     }
 
     const std::string DataName;
-    std::unique_ptr<TBufStream> Data;
+    std::unique_ptr<TBufStream> OwnedData;
+    TBufStream* Data = nullptr;
     std::unique_ptr<TBufStream> Index;
     int64_t DataSize = 0;
 };
@@ -351,6 +358,7 @@ TMsgId TSquishBase::GetMsgId(int position) {
 }
 
 void TSquishBase::Rescan() {
+    Reader.Reset();
     FreeCache();
     Index.clear();
     TSquishFiles files(*this, false, true, ShortOpenTimeoutMs);
@@ -360,7 +368,9 @@ void TSquishBase::Rescan() {
         std::is_sorted(Index.begin(), Index.end(),
                        [](const TSqIndexRecord& a, const TSqIndexRecord& b) { return a.UmsgId < b.UmsgId; });
     FreeCache();
-    FileStamp = FileStampOf(DataFileName());
+    ListedDataName = files.DataName;
+    ListedDataSize = files.DataSize;
+    FileStamp = FileStampOf(ListedDataName);
 }
 
 void TSquishBase::FreeCache() {
@@ -386,8 +396,8 @@ TCustomMsg* TSquishBase::GetMsg(int position) {
     auto msg = std::make_unique<TSquishMsg>(this);
     msg->Position = position;
     msg->FrameOffset = record.Offset;
-    // A buffer just over the two headers: a larger one would be filled for nothing.
-    TSquishFiles files(*this, false, false, OpenTimeoutMs, SqFrameHeaderSize + SqMsgHeaderSize);
+    THeaderReadLock lock(Reader, ListedDataName);
+    TSquishFiles files(ListedDataName, lock.Stream, ListedDataSize);
     msg->Frame = files.ReadMessageFrame(record.Offset);
     files.Data->ReadBuffer(msg->Header.data(), SqMsgHeaderSize);
     msg->TextLength = msg->Frame.MsgLength - SqMsgHeaderSize;
@@ -716,6 +726,7 @@ void TSquishBase::SetUserIndex(int index) {
 }
 
 void TSquishBase::Close() {
+    Reader.Reset();
     SaveLastRead();
     SaveReadMarks(SiblingFileName(Path, "R"), true);
     FreeCache();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HeaderReader.h"
 #include "SquishFormat.h"
 
 #include "core/Base.h"
@@ -85,6 +86,11 @@ private:
     void FreeCache();
 
     TSqBaseHeader Header;
+    // Just over the two headers a message read needs.
+    THeaderReader Reader{SqFrameHeaderSize + SqMsgHeaderSize};
+    // The data file as found by the last Rescan.
+    std::string ListedDataName;
+    int64_t ListedDataSize = 0;
     std::vector<TSqIndexRecord> Index;
     bool IndexSorted = true;
     // The .SQD as of the last Rescan; none after Invalidate.

@@ -32,6 +32,8 @@ TModeFlags FlagsOf(TOpenMode mode) {
         return {O_RDWR | O_CREAT, 0, false};
     case TOpenMode::Create:
         return {O_RDWR | O_CREAT, LOCK_EX, true};
+    case TOpenMode::ReadUnshared:
+        return {O_RDONLY, 0, false};
     case TOpenMode::CreateNew:
         return {O_RDWR | O_CREAT | O_EXCL, LOCK_EX, false};
     }
@@ -82,6 +84,13 @@ TBufStream::~TBufStream() {
 void TBufStream::Fail(const char* what) const {
     int code = errno;
     throw EFileError(ErrorText(what, FileName_, code), code);
+}
+
+void TBufStream::DropBuffer() {
+    Flush();
+    BufStart_ += BufPos_;
+    BufPos_ = 0;
+    BufCount_ = 0;
 }
 
 void TBufStream::Flush() {

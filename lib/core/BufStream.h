@@ -27,6 +27,8 @@ enum class TOpenMode {
     ReadWriteSharedCreate,    // read-write, compatible sharing, created when missing
     Create,                   // created or truncated, read-write, exclusive
     CreateNew,                // created, read-write, exclusive; fails when the file exists
+    ReadUnshared,             // read-only without a share-mode lock: kept open between reads
+                              // that each take the byte-0 lock instead
 };
 
 enum class TSeekOrigin { Begin, Current, End };
@@ -57,6 +59,9 @@ public:
     // The file's modification time in seconds since 1970; 0 when it cannot be told.
     time_t ModificationTime() const;
     void Flush();
+    // Forgets what the buffer holds (after flushing it), so the next read sees the file as
+    // it is now.
+    void DropBuffer();
 
     // Up to the next CR (LF is not a line end); one LF right after the CR is skipped.
     std::string ReadLine();

@@ -331,6 +331,8 @@ TEST(JamBase, TosserLockKeepsTavroOut) {
         EXPECT_FALSE(msg->Save());
         EXPECT_FALSE(base->DeleteMsg(1));
         EXPECT_EQ(ui.Errors, (std::vector<std::string>(2, "Can't open message base file.")));
+        // Reading a header waits for the tosser as well.
+        EXPECT_THROW(base->GetMsg(0), EFileError);
         EXPECT_THROW(base->Rescan(), EFileError);
         EXPECT_EQ(test::ReadFile(jhr), before);
     }

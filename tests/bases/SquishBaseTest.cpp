@@ -329,6 +329,8 @@ TEST(SquishBase, TosserLockKeepsTavroOut) {
         auto msg = base->NewMsg();
         EXPECT_FALSE(msg->Save());
         EXPECT_EQ(ui.Errors, (std::vector<std::string>{"Can't open message base file."}));
+        // Reading a header waits for the tosser as well.
+        EXPECT_THROW(base->GetMsg(0), EFileError);
         EXPECT_THROW(base->Rescan(), EFileError);
         EXPECT_EQ(test::ReadFile(sqd), before);
     }
