@@ -366,8 +366,7 @@ bool TFidoBase::DeleteMsg(TMsgId id) {
         if (::unlink(fileName.c_str()) != 0)
             throw EFileError("Cannot delete \"" + fileName + "\"", errno);
     } catch (const std::exception&) {
-        ShowCantOpenBase();
-        return false;
+        return FailChange(fileName);
     }
     Files.erase(Files.begin() + position);
     FreeCache();

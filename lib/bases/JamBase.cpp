@@ -531,12 +531,8 @@ bool TJamBase::WriteMsg(TCustomMsg* msg) {
         jam->Position = static_cast<int>(position);
         jam->Loaded = true;
         SetRead(number, true);
-    } catch (const EDamagedBase&) {
-        ShowBaseDamaged(HeaderFileName());
-        return false;
     } catch (const std::exception&) {
-        ShowCantOpenBase();
-        return false;
+        return FailChange(HeaderFileName());
     }
     const std::string line = ScanLine(number);
     AppendScanFiles(NetmailTag.empty() ? "" : line, EchoTag.empty() ? "" : line);
@@ -595,12 +591,8 @@ bool TJamBase::DeleteMsg(TMsgId id) {
             files.Flush();
             Header = base;
         }
-    } catch (const EDamagedBase&) {
-        ShowBaseDamaged(HeaderFileName());
-        return false;
     } catch (const std::exception&) {
-        ShowCantOpenBase();
-        return false;
+        return FailChange(HeaderFileName());
     }
     Live.erase(Live.begin() + position);
     FreeCache();

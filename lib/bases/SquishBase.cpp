@@ -514,12 +514,8 @@ bool TSquishBase::WriteMsg(TCustomMsg* msg) {
         squish->TextLength = length - SqMsgHeaderSize;
         squish->Loaded = true;
         SetRead(id, true);
-    } catch (const EDamagedBase&) {
-        ShowBaseDamaged(DataFileName());
-        return false;
     } catch (const std::exception&) {
-        ShowCantOpenBase();
-        return false;
+        return FailChange(DataFileName());
     }
     TCustomBase::WriteMsg(msg);
     Invalidate();
@@ -570,12 +566,8 @@ bool TSquishBase::DeleteMsg(TMsgId id) {
         files.Flush();
         if (int position = IndexOfId(id); position >= 0)
             Index.erase(Index.begin() + position);
-    } catch (const EDamagedBase&) {
-        ShowBaseDamaged(DataFileName());
-        return false;
     } catch (const std::exception&) {
-        ShowCantOpenBase();
-        return false;
+        return FailChange(DataFileName());
     }
     FreeCache();
     Invalidate();
@@ -659,12 +651,8 @@ bool TSquishBase::DeleteMsgs(const std::vector<TMsgId>& ids, const TProgress& pr
         std::erase_if(Index, [&](const TSqIndexRecord& r) {
             return std::binary_search(wanted.begin(), wanted.end(), r.UmsgId);
         });
-    } catch (const EDamagedBase&) {
-        ShowBaseDamaged(DataFileName());
-        return false;
     } catch (const std::exception&) {
-        ShowCantOpenBase();
-        return false;
+        return FailChange(DataFileName());
     }
     FreeCache();
     Invalidate();

@@ -3,6 +3,7 @@
 #include "FileUtils.h"
 #include "Readings.h"
 #include "StrUtils.h"
+#include "UserInterface.h"
 
 namespace tavro {
 
@@ -40,6 +41,17 @@ void TCustomBase::Release() {
 bool TCustomBase::WriteMsg(TCustomMsg*) {
     AppendScanFiles(NetmailTag, EchoTag);
     return true;
+}
+
+bool TCustomBase::FailChange(const std::string& fileName) {
+    try {
+        throw;
+    } catch (const EDamagedBase&) {
+        ShowBaseDamaged(fileName);
+    } catch (...) {
+        ShowCantOpenBase();
+    }
+    return false;
 }
 
 void TCustomBase::AppendScanFiles(const std::string& netmailLine, const std::string& echoLine) {

@@ -97,6 +97,10 @@ public:
     TScanFiles ScanFiles;
 
 protected:
+    // For a change that failed with the exception in flight: shows the damaged-base box
+    // naming `fileName` or the can't-open box, and answers false.
+    bool FailChange(const std::string& fileName);
+
     // The lines after a stored message (the area's tags unless a format names its own);
     // every error is ignored.
     void AppendScanFiles(const std::string& netmailLine, const std::string& echoLine);
