@@ -226,6 +226,21 @@ std::string MapBytes(std::string_view text, const std::array<uint8_t, 256>& tabl
     return result;
 }
 
+// The letters single-byte pages hold; enough for initials and quote prefixes.
+bool IsUnicodeLetter(char32_t ch) {
+    if ((ch >= U'A' && ch <= U'Z') || (ch >= U'a' && ch <= U'z'))
+        return true;
+    if (ch == 0xAA || ch == 0xB5 || ch == 0xBA)
+        return true;
+    if (ch >= 0xC0 && ch <= 0x24F)
+        return ch != 0xD7 && ch != 0xF7; // x and division signs
+    if (ch >= 0x386 && ch <= 0x3FF)
+        return ch != 0x387;
+    if (ch >= 0x400 && ch <= 0x52F)
+        return ch < 0x482 || ch > 0x489; // Cyrillic signs and combining marks
+    return (ch >= 0x5D0 && ch <= 0x5EA) || (ch >= 0x620 && ch <= 0x64A) || (ch >= 0x1E00 && ch <= 0x1EFF);
+}
+
 } // namespace
 
 std::shared_ptr<const TCodePage> TCodePage::Build(const std::string& name) {
@@ -249,6 +264,7 @@ std::shared_ptr<const TCodePage> TCodePage::Build(const std::string& name) {
         else if (result != TByteResult::Char || (ch >= 0xD800 && ch <= 0xDFFF) || ch > 0x10FFFF)
             ch = Undefined;
         page->ToUnicode_[b] = ch;
+        page->Letters_[b] = IsUnicodeLetter(ch);
         if (ch != Undefined)
             page->FromUnicode_.emplace_back(ch, static_cast<uint8_t>(b));
     }

@@ -23,6 +23,8 @@ public:
     int Number() const { return Number_; }
 
     char32_t ToUnicode(uint8_t byte) const { return ToUnicode_[byte]; }
+    // Whether the byte is a letter of this page (Latin, Greek, Cyrillic and the like).
+    bool IsLetter(uint8_t byte) const { return Letters_[byte]; }
     // -1 when the page has no byte for the character.
     int FromUnicode(char32_t ch) const;
 
@@ -36,6 +38,7 @@ private:
     std::string Name_;
     int Number_ = 0;
     std::array<char32_t, 256> ToUnicode_{};
+    std::array<bool, 256> Letters_{};
     // Defined bytes sorted by character, the lowest byte for a character held twice.
     std::vector<std::pair<char32_t, uint8_t>> FromUnicode_;
 };
