@@ -186,6 +186,20 @@ TEST_F(TemplateEngineTest, ReapplyRebuildsTaggedLinesOnly) {
     EXPECT_EQ(Target.Body[6].LineTag, 7);
 }
 
+TEST_F(TemplateEngineTest, BuiltInTemplatesUseOnlyKnownMacros) {
+    for (int kind = 0; kind < TemplateKindCount; ++kind) {
+        const TTemplate tpl = MakeDefaultTemplate(static_cast<TTemplateKind>(kind));
+        Target.Body.clear();
+        ApplyTemplate(Target, Area, tpl, true, false, &QuotedArea, &Quoted);
+        for (const TBodyLine& line : Target.Body) {
+            EXPECT_EQ(line.Text.find('%'), std::string::npos) << tpl.Name << ": " << line.Text;
+            if (line.Text.starts_with('|')) {
+                EXPECT_EQ(line.Text.size(), 79u) << tpl.Name << ": " << line.Text;
+            }
+        }
+    }
+}
+
 class StrFromFileTest : public TemplateEngineTest {
 protected:
     void SetUp() override {
