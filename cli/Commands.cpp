@@ -5,6 +5,7 @@ namespace tavro::cli {
 int RunSysInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunCopy(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunAreas(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunUsers(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunNodelist(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
@@ -17,6 +18,8 @@ const std::vector<TCommand>& Commands() {
          "print the messages of a message base as JSON", RunDump},
         {"copy", "copy SRC DST [--ids LIST] [--move] [--type T] [--to-type T]",
          "copy or move messages into another message base, creating it when missing", RunCopy},
+        {"show", "show PATH POSITION [--type T] [--kludges] [--width N] [--color] [--keep-softcr]",
+         "print one message as the reader shows it, coloured with --color (POSITION counts from 0)", RunShow},
         {"areas", "areas [--user N] [--home DIR]",
          "list the configured areas; with --user, each one's message count and unread state", RunAreas},
         {"users", "users [--home DIR]", "list the users with their ids and area trees", RunUsers},
