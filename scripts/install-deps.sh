@@ -6,6 +6,8 @@ packages=(
     g++ cmake ninja-build pkg-config ccache
     libgtest-dev libgmock-dev libbenchmark-dev crashmail libjpeg-dev
     clang libclang-rt-14-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libxkbcommon-dev libhunspell-dev hunspell-en-us hunspell-ru
+    xvfb xauth x11-utils imagemagick poppler-utils fonts-dejavu-core
 )
 
 missing=()

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything and starts the program. Arguments go to the program.
+# Builds everything and starts the desktop program (under Xvfb when there is no display).
+# Arguments go to the program.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
 "$top/scripts/build.sh" "$top/build"
-if [ $# -eq 0 ]; then
-    exec "$top/build/cli/tavro-cli" --help
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    exec xvfb-run -a "$top/build/app/tavro" "$@"
 fi
-exec "$top/build/cli/tavro-cli" "$@"
+exec "$top/build/app/tavro" "$@"
