@@ -9,6 +9,7 @@ int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 int RunAreas(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunUsers(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunNodelist(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 const std::vector<TCommand>& Commands() {
     static const std::vector<TCommand> commands = {
@@ -22,6 +23,8 @@ const std::vector<TCommand>& Commands() {
          "print one message as the reader shows it, coloured with --color (POSITION counts from 0)", RunShow},
         {"areas", "areas [--user N] [--home DIR]",
          "list the configured areas; with --user, each one's message count and unread state", RunAreas},
+        {"import", "import [--type squish|fastecho|fmail|areasbbs|hpt] [FILE] [--home DIR]",
+         "bring the area list in line with the tosser's configuration; prints what changed", RunImport},
         {"users", "users [--home DIR]", "list the users with their ids and area trees", RunUsers},
         {"nodelist",
          "nodelist compile [--dir DIR] [--mask MASK]... [--home DIR]\n"

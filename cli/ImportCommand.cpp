@@ -1,0 +1,76 @@
+#include "BaseOpen.h"
+#include "Command.h"
+#include "ConfigOpen.h"
+
+#include "config/Config.h"
+#include "config/ConfigFile.h"
+#include "config/TosserImport.h"
+#include "config/UsersFile.h"
+#include "core/FileUtils.h"
+
+#include <filesystem>
+
+namespace tavro::cli {
+
+namespace {
+
+// The names of --type, in TosserType order.
+constexpr const char* TypeNames[TosserTypeCount] = {"squish", "fastecho", "fmail", "areasbbs", "hpt"};
+
+int ParseTosserType(const std::string& name) {
+    for (int type = 0; type < TosserTypeCount; ++type)
+        if (name == TypeNames[type])
+            return type;
+    ThrowUsage("unknown --type \"" + name + "\"; use squish, fastecho, fmail, areasbbs or hpt");
+}
+
+void Print(std::ostream& out, const char* change, const std::vector<std::string>& names) {
+    for (const std::string& name : names)
+        out << change << "\t" << OutputText(name) << "\n";
+}
+
+void Save(const TConfig& config, const std::string& home) {
+    std::error_code ignored;
+    std::filesystem::create_directories(home, ignored);
+    SaveConfig(config, ConfigFileName(home));
+    // The users' trees refer to areas by position, which the import has changed.
+    if (!config.Users.empty())
+        SaveUsers(config, UsersFileName(home));
+}
+
+int Import(const std::vector<std::string>& args, std::ostream& out) {
+    TArguments arguments(args, {"--type", "--home"}, {});
+    if (arguments.Positional.size() > 1)
+        ThrowUsage("takes at most one FILE");
+    const std::string home = ConfigHome(arguments);
+    TConfig config;
+    LoadConfigAndUsers(config, home);
+
+    const std::string* typeName = arguments.Value("--type");
+    const int type = typeName ? ParseTosserType(*typeName) : config.Settings.TosserType;
+    if (type >= TosserTypeCount)
+        ThrowFailure("the configured tosser type " + std::to_string(type) + " is unknown; give --type");
+    const std::string file = TosserConfigFile(
+        type, arguments.Positional.empty() ? config.Settings.TosserCfgPath : arguments.Positional.front());
+    if (file.empty())
+        ThrowFailure("no tosser configuration is set; give FILE");
+    if (!FileExists(file))
+        ThrowFailure("\"" + file + "\" does not exist");
+
+    const TImportSummary summary = ImportAreas(config, type, file, true);
+    Save(config, home);
+    Print(out, "added", summary.Added);
+    Print(out, "updated", summary.Updated);
+    Print(out, "removed", summary.Removed);
+    out << summary.Added.size() << " added, " << summary.Updated.size() << " updated, "
+        << summary.Removed.size() << " removed\n";
+    return 0;
+}
+
+} // namespace
+
+int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunReportingErrors("import", err, [&] { return Import(args, out); });
+}
+
+} // namespace tavro::cli

@@ -1,0 +1,113 @@
+#include "CliRun.h"
+
+#include "config/Config.h"
+#include "config/ConfigFile.h"
+#include "config/UsersFile.h"
+
+#include "TempDir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace tavro;
+using tavro::test::Invoke;
+using tavro::test::TCliResult;
+using tavro::test::TTempDir;
+using tavro::test::WriteFile;
+
+namespace {
+
+class ImportCommandTest : public ::testing::Test {
+protected:
+    TTempDir Dir;
+    std::string Home = Dir.File("home");
+    std::string Fido = Dir.File("fido");
+
+    // An HPT configuration whose areas sit in an included file of another directory.
+    std::string WriteHpt() {
+        std::filesystem::create_directories(Fido + "/areas");
+        std::filesystem::create_directories(Fido + "/msgbase/netmail");
+        WriteFile(Fido + "/msgbase/r50.sysop.sqd", "");
+        const char* rest = "NetmailArea NETMAIL [base]/netmail\n"
+                           "EchoAreaDefaults -b Jam\n"
+                           "Include areas/echoes\n";
+        WriteFile(Fido + "/config", "Address 2:5020/1042.7\nset base=" + Fido + "/msgbase\n" + rest);
+        WriteFile(Fido + "/areas/echoes", "EchoArea R50.SYSOP [base]/r50.sysop -b Squish 2:5020/1042\n"
+                                          "EchoArea SU.GENERAL [base]/su.general 2:5020/1042\n");
+        return Fido + "/config";
+    }
+
+    TCliResult Run(std::vector<std::string> args) {
+        args.insert(args.end(), {"--home", Home});
+        return Invoke(std::move(args));
+    }
+};
+
+TEST_F(ImportCommandTest, AnHptConfigurationFillsTheAreaList) {
+    const TCliResult r = Run({"import", "--type", "hpt", WriteHpt()});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "added\tNETMAIL\nadded\tR50.SYSOP\nadded\tSU.GENERAL\n3 added, 0 updated, 0 removed\n");
+    const std::string base = Fido + "/msgbase";
+    const std::string expected[] = {
+        "NAME\tKIND\tFORMAT\tAKA\tPATH",
+        "NETMAIL\tNetmail\tMSG\t\t" + base + "/netmail/",
+        "R50.SYSOP\tEchomail\tSquish\t2:5020/1042.7\t" + base + "/r50.sysop.Sqd",
+        "SU.GENERAL\tEchomail\tJAM\t2:5020/1042.7\t" + base + "/su.general.Jhr",
+    };
+    std::string listing;
+    for (const std::string& line : expected)
+        listing += line + "\n";
+    EXPECT_EQ(Run({"areas"}).Out, listing);
+    // Again: nothing changed.
+    EXPECT_EQ(Run({"import", "--type=hpt", Fido + "/config"}).Out, "0 added, 0 updated, 0 removed\n");
+}
+
+TEST_F(ImportCommandTest, UsesTheConfiguredTosserAndKeepsTheUsersInStep) {
+    WriteHpt();
+    std::filesystem::create_directories(Home);
+    TConfig config;
+    config.Settings.TosserType = 4;
+    config.Settings.TosserCfgPath = Fido + "/CONFIG"; // the letter case on disk differs
+    for (const char* name : {"GONE", "SU.GENERAL"}) {
+        config.Echoes.push_back(std::make_unique<TEcho>());
+        config.Echoes.back()->Name = name;
+        config.Echoes.back()->EchoType = etEchomail;
+    }
+    config.Users.push_back(config.NewUser());
+    config.Users.back()->AreaTree.push_back(std::make_unique<TTreeInfo>(config.Echoes[0].get()));
+    config.Users.back()->AreaTree.push_back(std::make_unique<TTreeInfo>(config.Echoes[1].get()));
+    SaveConfig(config, ConfigFileName(Home));
+    SaveUsers(config, UsersFileName(Home));
+
+    const TCliResult r = Run({"import"});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "added\tNETMAIL\nadded\tR50.SYSOP\nupdated\tSU.GENERAL\nremoved\tGONE\n"
+                     "2 added, 1 updated, 1 removed\n");
+    // The one user's tree follows: the removed area goes, the new ones come at its end.
+    EXPECT_EQ(Run({"users"}).Out, "0\t\n  SU.GENERAL\n  NETMAIL\n  R50.SYSOP\n");
+}
+
+TEST_F(ImportCommandTest, FailuresAndMisuse) {
+    WriteFile(Dir.File("short.fe"), "too short");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"import", "--type", "gecho", "x"}, 2},
+        {{"import", "a", "b"}, 2},
+        {{"import"}, 1}, // no configuration names a file
+        {{"import", Dir.File("missing.cfg")}, 1},
+        {{"import", "--type", "fastecho", Dir.File("short.fe")}, 1},
+    };
+    for (const auto& c : cases) {
+        const TCliResult r = Run(c.args);
+        EXPECT_EQ(r.Status, c.status) << r.Err;
+        EXPECT_EQ(r.Err.rfind("tavro-cli import: ", 0), 0u) << r.Err;
+        EXPECT_EQ(r.Out, "");
+    }
+    // Nothing was saved by a failed import.
+    EXPECT_FALSE(test::FileExists(ConfigFileName(Home)));
+}
+
+} // namespace
