@@ -1,13 +1,306 @@
 #include "ViewForm.h"
 
+#include "SelectUserDialog.h"
+#include "ViewLayout.h"
+#include "ViewerActions.h"
+#include "ViewerPanes.h"
+#include "ViewerStatusBar.h"
+#include "ViewerTray.h"
+#include "widgets/QtText.h"
+
+#include "config/Config.h"
+#include "config/Echo.h"
+#include "config/NetmailArea.h"
+#include "config/User.h"
+#include "core/ConfigDir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusTipEvent>
+#include <QSystemTrayIcon>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QUrl>
+
 namespace tavro::app {
 
+namespace {
+
+const QString Caption = QStringLiteral("Tavro Viewer");
+const QString LayoutSection = QStringLiteral("Viewer");
+
+} // namespace
+
 TViewForm::TViewForm(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle(QStringLiteral("Tavro Viewer"));
+    setObjectName(QStringLiteral("ViewForm"));
+    setWindowTitle(Caption);
+    Panes_ = new TViewerPanes(this);
+    setCentralWidget(Panes_);
+    Actions = new TViewerActions(this);
+    Status = new TViewerStatusBar(this);
+    setStatusBar(Status);
+    Tray = new TViewerTray(this);
+    resize(960, 680);
+    ConnectCommands();
+    RebuildFallbackNetmailArea();
+    RestoreLayout();
+}
+
+TViewForm::~TViewForm() = default;
+
+QAction* TViewForm::Action(const QString& name) const {
+    return Actions->Action(name);
+}
+
+void TViewForm::ConnectCommands() {
+    connect(Action(QStringLiteral("ToolbarAction")), &QAction::toggled, Actions->ToolBar(),
+            &QToolBar::setVisible);
+    Action(QStringLiteral("ToolbarAction"))->setChecked(true);
+    connect(Action(QStringLiteral("FullScreenAction")), &QAction::toggled, this,
+            &TViewForm::FullScreenToggled);
+    connect(Action(QStringLiteral("BigTreeAction")), &QAction::toggled, this, &TViewForm::BigTreeToggled);
+    connect(Action(QStringLiteral("SelectUserAction")), &QAction::triggered, this, [this] {
+        if (TUser* user = SelectUser(this))
+            SetCurrentUser(user);
+    });
+    connect(Action(QStringLiteral("WWWAction")), &QAction::triggered, this,
+            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageUrl))); });
+}
+
+void TViewForm::UpdateActions() {
+    TCommandState state;
+    state.User = CurrentUser_ != nullptr;
+    Actions->Update(state);
+}
+
+bool TViewForm::ShowKludges() const {
+    return Action(QStringLiteral("ShowKludgesAction"))->isChecked();
+}
+
+bool TViewForm::ThreadsMode() const {
+    return Action(QStringLiteral("ThreadModeAction"))->isChecked();
+}
+
+bool TViewForm::FullScreen() const {
+    return Action(QStringLiteral("FullScreenAction"))->isChecked();
+}
+
+bool TViewForm::BigTree() const {
+    return Action(QStringLiteral("BigTreeAction"))->isChecked();
+}
+
+void TViewForm::FullScreenToggled(bool on) {
+    if (on) {
+        FocusBeforeFullScreen = focusWidget();
+        Panes_->ShowAlone(Panes_->PaneOf(focusWidget()));
+        return;
+    }
+    Panes_->ShowAlone(-1);
+    if (FocusBeforeFullScreen)
+        FocusBeforeFullScreen->setFocus();
+}
+
+void TViewForm::BigTreeToggled(bool on) {
+    // Moving the panes between splitters loses the focus; give it back.
+    QPointer<QWidget> focus = focusWidget();
+    Panes_->SetBigTree(on);
+    if (focus)
+        focus->setFocus();
 }
 
 void TViewForm::SetCurrentUser(TUser* user) {
+    if (user == CurrentUser_)
+        return;
     CurrentUser_ = user;
+    setWindowTitle(user ? QStringLiteral("%1 - %2").arg(Caption, ToQt(user->Name)) : Caption);
+    UpdateActions();
+}
+
+void TViewForm::ShowProgress(int percent) {
+    Status->ShowProgress(percent);
+    if (isVisible())
+        Status->Progress()->repaint();
+}
+
+void TViewForm::HideProgress() {
+    Status->HideProgress();
+}
+
+void TViewForm::SetStatusText(int panel, const QString& text) {
+    Status->SetText(panel, text);
+    if (isVisible() && Status->Panel(panel))
+        Status->Panel(panel)->repaint();
+}
+
+QString TViewForm::StatusText(int panel) const {
+    return Status->Text(panel);
+}
+
+void TViewForm::RestoreFromTray() {
+    Tray->RestoreWindow();
+}
+
+void TViewForm::RebuildFallbackNetmailArea() {
+    if (FallbackNetmail)
+        RetiredNetmail.push_back(std::move(FallbackNetmail));
+    FallbackNetmail = MakeFallbackNetmailArea(Settings());
+}
+
+bool TViewForm::TrayAvailable() const {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool TViewForm::event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::StatusTip:
+        Status->SetText(0, static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    case QEvent::WindowActivate:
+        if (Tray->IsHidingWindow())
+            Tray->RestoreWindow();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::event(event);
+}
+
+void TViewForm::showEvent(QShowEvent* event) {
+    // The saved state is set before the window is mapped, so it opens that way at once.
+    if (!Shown) {
+        Shown = true;
+        if (SavedWindowState_ == 1)
+            setWindowState(windowState() | Qt::WindowMinimized);
+        else if (SavedWindowState_ == 2)
+            setWindowState(windowState() | Qt::WindowMaximized);
+    }
+    QMainWindow::showEvent(event);
+}
+
+void TViewForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Tray->WindowStateChanged(Settings().MinToTray, TrayAvailable());
+}
+
+void TViewForm::closeEvent(QCloseEvent* event) {
+    SaveLayout();
+    QMainWindow::closeEvent(event);
+    if (!event->isAccepted())
+        return;
+    if (Tray->Icon())
+        Tray->Icon()->hide();
+    emit Closed();
+}
+
+QMenu* TViewForm::createPopupMenu() {
+    auto* menu = new QMenu(this);
+    menu->addAction(Action(QStringLiteral("ToolbarAction")));
+    return menu;
+}
+
+// ---- layout ----
+
+TViewLayout TViewForm::CurrentLayout() const {
+    TViewLayout layout;
+    const bool normal = !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+    layout.Geometry = normal ? QRect(pos(), size()) : normalGeometry();
+    layout.State = windowState() & Qt::WindowMinimized ? 1 : windowState() & Qt::WindowMaximized ? 2 : 0;
+    layout.FullScreen = FullScreen();
+    layout.BigTree = BigTree();
+    layout.ThreadsView = ThreadsMode();
+    layout.SubjColSize = FormatSubjColSize(Panes_->ColumnWidths());
+    QToolBar* toolbar = Actions->ToolBar();
+    layout.ToolbarVisible = Action(QStringLiteral("ToolbarAction"))->isChecked();
+    const bool floating = toolbar->isFloating();
+    layout.ToolbarDock = floating ? QStringLiteral("(none)") : DockOfToolbarArea(toolBarArea(toolbar));
+    const QRect bar = toolbar->geometry();
+    layout.ToolbarPos = FormatToolbarPos({bar.x(), bar.y(), bar.x() + bar.width()});
+    if (floating)
+        layout.ToolbarState = saveState();
+    layout.LeftPanelWidth = Panes_->LeftPanelWidth();
+    layout.TopPanelHeight = Panes_->TopPanelHeight();
+    return layout;
+}
+
+void TViewForm::SaveLayout() const {
+    std::string dir;
+    if (!EnsureConfigDir(dir))
+        return;
+    QSettings settings(LayoutFileName(), QSettings::IniFormat);
+    settings.beginGroup(LayoutSection);
+    WriteViewLayout(settings, CurrentLayout());
+    settings.endGroup();
+    settings.sync();
+}
+
+void TViewForm::RestoreLayout() {
+    // A restored full-screen mode starts from the tree.
+    Panes_->Tree()->setFocus();
+    QSettings settings(LayoutFileName(), QSettings::IniFormat);
+    settings.beginGroup(LayoutSection);
+    const TViewLayout layout = ReadViewLayout(settings);
+    settings.endGroup();
+    RestoreGeometry(layout);
+    SavedWindowState_ = layout.State;
+    if (layout.LeftPanelWidth)
+        Panes_->SetLeftPanelWidth(*layout.LeftPanelWidth);
+    if (layout.TopPanelHeight)
+        Panes_->SetTopPanelHeight(*layout.TopPanelHeight);
+    Panes_->SetColumnWidths(ParseSubjColSize(layout.SubjColSize, Panes_->ColumnWidths()));
+    ExecuteOnce(QStringLiteral("ToolbarAction"), !layout.ToolbarVisible);
+    RestoreToolbar(layout);
+    ExecuteOnce(QStringLiteral("FullScreenAction"), layout.FullScreen);
+    ExecuteOnce(QStringLiteral("BigTreeAction"), layout.BigTree);
+    ExecuteOnce(QStringLiteral("ThreadModeAction"), layout.ThreadsView);
+}
+
+void TViewForm::ExecuteOnce(const QString& action, bool when) {
+    if (when)
+        Action(action)->trigger();
+}
+
+// The saved frame is kept on a screen: the file may come from another display setup.
+void TViewForm::RestoreGeometry(const TViewLayout& layout) {
+    if (!layout.Geometry)
+        return;
+    QRect frame = *layout.Geometry;
+    QScreen* screen = QGuiApplication::screenAt(frame.center());
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        const QRect room = screen->availableGeometry();
+        frame.setSize(frame.size().boundedTo(room.size()));
+        if (!room.contains(frame.center()))
+            frame.moveCenter(room.center());
+    }
+    resize(frame.size());
+    move(frame.topLeft());
+}
+
+void TViewForm::RestoreToolbar(const TViewLayout& layout) {
+    QToolBar* toolbar = Actions->ToolBar();
+    if (const auto area = ToolbarAreaOfDock(layout.ToolbarDock)) {
+        addToolBar(*area, toolbar);
+    } else if (findChild<QObject*>(layout.ToolbarDock) == nullptr) {
+        // Floating: only Qt's own record can float a toolbar again.
+        if (!layout.ToolbarState.isEmpty())
+            restoreState(layout.ToolbarState);
+        toolbar->setVisible(Action(QStringLiteral("ToolbarAction"))->isChecked());
+    }
+    const auto pos = ParseToolbarPos(layout.ToolbarPos);
+    if (pos && toolbar->isFloating()) {
+        toolbar->move(pos->X, pos->Y);
+        if (pos->R > pos->X)
+            toolbar->resize(pos->R - pos->X, toolbar->height());
+    }
 }
 
 } // namespace tavro::app

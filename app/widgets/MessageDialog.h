@@ -2,11 +2,13 @@
 
 #include "core/UserInterface.h"
 
+#include <QDialog>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
-class QWidget;
+class QPushButton;
 
 namespace tavro::app {
 
@@ -27,6 +29,7 @@ enum TMsgButton : unsigned {
     mbtYesToAll = 1u << 12,
     mbtHelp = 1u << 13,
 };
+constexpr int MsgButtonCount = 14;
 
 // The results the buttons give.
 enum TMsgResult : int {
@@ -46,9 +49,47 @@ enum TMsgResult : int {
     mrRename = 13,
 };
 
-// Shows the program's message dialog: icon and caption by type, the text, the buttons of
-// `buttons` (TMsgButton bits) in their fixed order. Returns the chosen button's result.
+// The button Enter presses and the one Esc presses in a button set; 0 when there is none.
+unsigned DefaultMsgButton(unsigned buttons);
+unsigned EscapeMsgButton(unsigned buttons);
+// The result of one button bit.
+int MsgButtonResult(unsigned button);
+
+// The dialog itself: icon and caption by type (none and the program's title for a custom
+// dialog), the wrapped text and a centred row of the chosen buttons in their fixed order.
+// exec() returns the chosen button's result; closing the window answers like Esc.
+class TMessageForm final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TMessageForm)
+public:
+    TMessageForm(QWidget* parent, const QString& text, std::optional<TMsgDlgType> type, unsigned buttons,
+                 int helpTopic = 0);
+
+    // The buttons in the order shown.
+    const std::vector<QPushButton*>& Buttons() const { return ButtonList; }
+
+    void reject() override;
+
+private:
+    void BuildButtons(unsigned buttons);
+    void ShowHelp();
+
+    std::vector<QPushButton*> ButtonList;
+    int EscapeResult = mrNone;
+    bool HasEscape = false;
+    int HelpTopic = 0;
+};
+
+// Shows the program's message dialog with the buttons of `buttons` (TMsgButton bits); an
+// empty set shows OK. Returns the chosen button's result.
 int MessageDlg(QWidget* parent, const QString& text, TMsgDlgType type, unsigned buttons, int helpTopic = 0);
+// The same without an icon, captioned with the program's title.
+int CustomMessageDlg(QWidget* parent, const QString& text, unsigned buttons, int helpTopic = 0);
+
+// What "&Help" does: the program installs its help window here; without one the button
+// does nothing. The dialog stays open either way.
+using THelpTopicHandler = void (*)(QWidget* parent, int helpTopic);
+void SetMessageDlgHelpHandler(THelpTopicHandler handler);
 
 // Tests answer message dialogs in advance: while answers are queued, MessageDlg records
 // the call and returns the next answer without showing anything.
@@ -56,6 +97,7 @@ struct TMessageDlgCall {
     QString Text;
     TMsgDlgType Type;
     unsigned Buttons;
+    bool Custom = false; // CustomMessageDlg; Type is then mtInformation
 };
 void QueueMessageDlgAnswer(int result);
 const std::vector<TMessageDlgCall>& RecordedMessageDlgCalls();

@@ -17,7 +17,10 @@ enum TMsgDlgButton {
     mbAll,
     mbNoToAll,
     mbYesToAll,
-    mbHelp
+    mbHelp,
+    mbAppend,
+    mbOverwrite,
+    mbRename
 };
 
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
