@@ -3,8 +3,10 @@
 #include "ExitSignals.h"
 #include "SelectUserDialog.h"
 #include "SingleInstance.h"
+#include "UkrainianInputFilter.h"
 #include "ViewForm.h"
 #include "config/EditUserForm.h"
+#include "widgets/HintStyle.h"
 #include "widgets/MessageDialog.h"
 #include "widgets/QtText.h"
 #include "widgets/QtUserInterface.h"
@@ -260,8 +262,11 @@ int RunTavro(QApplication& application) {
     QApplication::setApplicationName(QStringLiteral("Tavro"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tavro"));
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setStyle(new THintStyle);
     TQtUserInterface ui;
     SetUserInterface(&ui);
+    TUkrainianInputFilter ukrainianInput;
+    application.installEventFilter(&ukrainianInput);
     if (TSingleInstance::RunningCopyTakesOver())
         return 0;
     std::srand(static_cast<unsigned>(std::time(nullptr)));
