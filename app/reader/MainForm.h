@@ -43,6 +43,9 @@ public:
     void Terminate();
     // The user the -UID= argument names, or null.
     TUser* UserFromArguments() const;
+    // The nodelist timer's work: compiles and reloads the index when a nodelist changed or
+    // the index is empty, showing progress in the reader; failures stay silent.
+    void NodelistTimerTick();
 
 signals:
     // The shell closed; the process ends with `code`.
@@ -57,7 +60,6 @@ private:
     void Shutdown(bool ask);
     bool SaveFiles();
     void RunOnExit();
-    void NodelistTimerTick();
     int AnswerSecondCopy();
     void CloseWindows();
 

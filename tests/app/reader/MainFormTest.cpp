@@ -7,6 +7,7 @@
 #include "config/ConfigFile.h"
 #include "config/User.h"
 #include "config/UsersFile.h"
+#include "nodelist/Nodelist.h"
 
 #include <QApplication>
 #include <QDir>
@@ -197,6 +198,34 @@ private slots:
         ResetConfig();
         LoadUsers(Config(), users.toStdString());
         QCOMPARE(Config().Users.size(), size_t(1));
+    }
+
+    void nodelistTimerCompilesChangedNodelistsSilently() {
+        WriteUsers({0});
+        TMainForm shell({});
+        QVERIFY(shell.Start());
+        QTRY_VERIFY(shell.Viewer()->CurrentUser() != nullptr);
+        const QString dir = Home->path() + "/nodelist";
+        QVERIFY(QDir().mkpath(dir));
+        Config().Settings.NdlDir = dir.toStdString();
+        Config().Settings.NdlMasks = {"nodelist.*"};
+        QFile list(dir + "/nodelist.123");
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(
+            "Zone,2,Europe,Earth,Zone_Coord,1-1,33600\r\nHost,5020,Moscow,Moscow,Host_Coord,1-2,33600\r\n"
+            ",1042,Station,Moscow,Ivan_Petrov,1-3,33600\r\n");
+        list.close();
+        shell.NodelistTimerTick();
+        QCOMPARE(NodelistIndex().Entries().size(), size_t(3));
+        QVERIFY(shell.Viewer()->StatusText(2).isEmpty());
+        // A directory where the index belongs: the compilation fails without a word.
+        QVERIFY(QFile::remove(dir + "/Tavro.ndx"));
+        QVERIFY(QFile::remove(dir + "/Tavro.nls"));
+        QVERIFY(QDir().mkpath(dir + "/Tavro.ndx/x"));
+        shell.NodelistTimerTick();
+        QVERIFY(RecordedMessageDlgCalls().empty());
+        QCOMPARE(NodelistIndex().Entries().size(), size_t(3)); // the old index stays in use
+        QVERIFY(shell.Viewer()->StatusText(2).isEmpty());
     }
 
     void secondCopyLearnsWhetherToEnd() {
