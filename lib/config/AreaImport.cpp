@@ -58,6 +58,17 @@ TEcho& TAreaImport::Take(std::string_view tag, bool* created) {
     return *echo;
 }
 
+TEcho& TAreaImport::TakeArea(std::string_view tag, TEchoType kind, std::string_view path) {
+    bool created = false;
+    TEcho& echo = Take(tag, &created);
+    if (created)
+        echo.DefAttr = kind == etEchomail ? 32 : 35; // Loc, and for netmail Pvt K/S
+    echo.EchoType = kind;
+    echo.Path = std::string(path);
+    echo.BaseType = btMsg;
+    return echo;
+}
+
 void TAreaImport::Keep(const TEcho& echo) {
     Stale.erase(&echo);
 }

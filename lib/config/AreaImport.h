@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Echo.h"
 #include "core/Address.h"
 
 #include <memory>
@@ -31,6 +32,9 @@ public:
     // That area, or a new one with the defaults appended to the areas; either way its name
     // becomes `tag` as written. `created` tells which it was.
     TEcho& Take(std::string_view tag, bool* created = nullptr);
+    // An area line of a text configuration: the area of `kind` with `path` as a *.MSG base
+    // until its options say otherwise; a new one gets the kind's default attributes.
+    TEcho& TakeArea(std::string_view tag, TEchoType kind, std::string_view path);
     // Off the stale list: the configuration names the area.
     void Keep(const TEcho& echo);
     // Back on it: a passthrough area, which the reader has no base for.

@@ -74,15 +74,7 @@ public:
 
 private:
     void Area(TEchoType kind, std::string_view line, const std::vector<std::string_view>& words) {
-        bool created = false;
-        TEcho& echo = Import.Take(words[1], &created);
-        if (created) {
-            echo.Flags = efAddOrigin | efUseTemplate;
-            echo.DefAttr = kind == etEchomail ? 32 : 35;
-        }
-        echo.EchoType = kind;
-        echo.Path = std::string(words[2]);
-        echo.BaseType = btMsg;
+        TEcho& echo = Import.TakeArea(words[1], kind, words[2]);
         bool passthrough = EqualsNoCase(words[2], "passthrough");
         if (!passthrough) {
             const std::string_view own = TextFromWord(line, 3);

@@ -43,15 +43,7 @@ bool ApplyOptions(TAreaImport& import, TEcho& echo, const std::vector<std::strin
 }
 
 void ImportArea(TAreaImport& import, TEchoType kind, const std::vector<std::string_view>& words) {
-    bool created = false;
-    TEcho& echo = import.Take(words[1], &created);
-    if (created) {
-        echo.Flags = efAddOrigin | efUseTemplate;
-        echo.DefAttr = kind == etEchomail ? 32 : 35;
-    }
-    echo.EchoType = kind;
-    echo.Path = std::string(words[2]);
-    echo.BaseType = btMsg;
+    TEcho& echo = import.TakeArea(words[1], kind, words[2]);
     const bool passthrough = ApplyOptions(import, echo, words);
     import.CompletePath(echo, false);
     echo.Path = import.SubstitutePath(echo.Path);
