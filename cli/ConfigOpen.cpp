@@ -36,9 +36,7 @@ std::string OneLine(std::string text) {
 } // namespace
 
 std::string OutputText(std::string_view text) {
-    const TCodePagePair& active = ActiveCodePages();
-    const TCodePage& page = active.IsIdentity() ? *TCodePagePair::Default().Display() : *active.Display();
-    return OneLine(page.ToUtf8(text));
+    return OneLine(ActiveDisplayPage().ToUtf8(text));
 }
 
 std::string OutputPath(std::string path) {

@@ -77,11 +77,6 @@ TNodelistSetup Setup(const TArguments& arguments, std::vector<std::string> masks
     return setup;
 }
 
-const TCodePage& DisplayPage() {
-    const TCodePagePair& active = ActiveCodePages();
-    return active.IsIdentity() ? *TCodePagePair::Default().Display() : *active.Display();
-}
-
 // "\rCompiling NAME  NN%" on a terminal, redrawn only when it changes; the callback comes
 // before every line.
 class TProgressLine {
@@ -185,7 +180,7 @@ int Find(const std::vector<std::string>& args, std::ostream& out) {
 
     std::vector<const TNodeEntry*> found;
     if (name != nullptr) {
-        found = index.FindNodesByName(DisplayPage().FromUtf8(Trim(*name)));
+        found = index.FindNodesByName(ActiveDisplayPage().FromUtf8(Trim(*name)));
     } else {
         // Every listing of the address: the first is the one the program uses.
         for (const TNodeEntry& entry : index.Entries())

@@ -68,15 +68,10 @@ const char* AnsiColor(char style) {
     }
 }
 
-const TCodePage& OutputPage() {
-    const TCodePagePair& active = ActiveCodePages();
-    return active.IsIdentity() ? *TCodePagePair::Default().Display() : *active.Display();
-}
-
 class TShower {
 public:
     TShower(TCustomBase& base, const TShowOptions& options, std::ostream& out)
-        : Base(base), Options(options), Page(OutputPage()), Out(out) {}
+        : Base(base), Options(options), Page(ActiveDisplayPage()), Out(out) {}
 
     void Run(TCustomMsg& msg) {
         Header(msg);

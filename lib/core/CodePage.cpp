@@ -367,4 +367,9 @@ void SetActiveCodePages(const TCodePagePair& pair) {
     ActivePair() = pair;
 }
 
+const TCodePage& ActiveDisplayPage() {
+    const TCodePagePair& active = ActiveCodePages();
+    return active.IsIdentity() ? *TCodePagePair::Default().Display() : *active.Display();
+}
+
 } // namespace tavro

@@ -79,5 +79,8 @@ private:
 // threads read it.
 const TCodePagePair& ActiveCodePages();
 void SetActiveCodePages(const TCodePagePair& pair);
+// The active display page for showing model text; with the identity pair, whose bytes
+// carry no page of their own, the default display page.
+const TCodePage& ActiveDisplayPage();
 
 } // namespace tavro

@@ -1,4 +1,4 @@
-#include "Quoting.h"
+#include "text/Quoting.h"
 
 #include "core/CodePage.h"
 #include "core/Settings.h"

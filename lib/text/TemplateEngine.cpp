@@ -1,7 +1,7 @@
-#include "TemplateEngine.h"
+#include "text/TemplateEngine.h"
 
-#include "Quoting.h"
-#include "StrFromFile.h"
+#include "text/Quoting.h"
+#include "text/StrFromFile.h"
 
 #include "config/Echo.h"
 #include "config/Template.h"

@@ -16,12 +16,17 @@ inline std::vector<TMsgId> Ids(TCustomBase& base) {
     return ids;
 }
 
-// The body lines of a message, loading it first.
-inline std::vector<std::string> BodyTexts(TCustomMsg& msg) {
+// The texts of body lines, without their tags.
+inline std::vector<std::string> Texts(const TBodyLines& lines) {
     std::vector<std::string> texts;
-    for (const TBodyLine& line : msg.GetBody())
+    for (const TBodyLine& line : lines)
         texts.push_back(line.Text);
     return texts;
+}
+
+// The body lines of a message, loading it first.
+inline std::vector<std::string> BodyTexts(TCustomMsg& msg) {
+    return Texts(msg.GetBody());
 }
 
 } // namespace tavro::test

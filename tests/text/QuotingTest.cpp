@@ -2,10 +2,14 @@
 
 #include "core/Settings.h"
 
+#include "BaseHelpers.h"
+
 #include <gtest/gtest.h>
 
 namespace tavro {
 namespace {
+
+using test::Texts;
 
 class QuotingTest : public ::testing::Test {
 protected:
@@ -152,13 +156,6 @@ TEST_F(QuotingTest, WrapKeepsEveryLineWithinTheWidth) {
     }
     // No room beside the prefix: the text stays whole.
     EXPECT_EQ(Wrap({" ABCD> some text"}, 4), (TStringList{" ABCD> some text"}));
-}
-
-std::vector<std::string> Texts(const TBodyLines& lines) {
-    std::vector<std::string> texts;
-    for (const TBodyLine& line : lines)
-        texts.push_back(line.Text);
-    return texts;
 }
 
 TEST_F(QuotingTest, QuoteMessagePrefixesRequotesAndDefuses) {

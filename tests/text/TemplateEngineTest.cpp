@@ -7,6 +7,8 @@
 #include "core/LocaleFormat.h"
 #include "core/Settings.h"
 
+#include "BaseHelpers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,12 +18,7 @@
 namespace tavro {
 namespace {
 
-std::vector<std::string> Texts(const TBodyLines& lines) {
-    std::vector<std::string> texts;
-    for (const TBodyLine& line : lines)
-        texts.push_back(line.Text);
-    return texts;
-}
+using test::Texts;
 
 class TemplateEngineTest : public ::testing::Test {
 protected:
