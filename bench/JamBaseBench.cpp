@@ -33,6 +33,7 @@ private:
     explicit TArea(int count) : Count(count) {
         {
             TJamBase base(Jhr(false), "BENCH.ECHO", "");
+            base.CreateIfMissing();
             for (int i = 0; i < count; ++i)
                 bench::PostTypical(base, i);
             base.SetUser(0, "Reader");

@@ -52,7 +52,7 @@ void BM_SaveReadings(benchmark::State& state) {
         else
             read.Add(1);
         all = !all;
-        SaveReadings(file, 3, read, existing, false);
+        SaveReadings(file, 3, read, &existing, false);
     }
     state.SetItemsProcessed(state.iterations() * count);
 }

@@ -30,6 +30,7 @@ private:
     explicit TArea(int count) : Count(count) {
         {
             TSquishBase base(Sqd(), "BENCH.ECHO", "");
+            base.CreateIfMissing();
             for (int i = 0; i < count; ++i)
                 bench::PostTypical(base, i);
             base.SetUser(0, "Reader");

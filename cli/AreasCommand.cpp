@@ -46,16 +46,16 @@ const TUser* UserWithId(const TConfig& config, int id) {
 }
 
 // The message count and unread state for the user, as the reader finds them when it
-// lists the area. Listing must not create a base, as opening a missing Squish or JAM base
-// would; a base that cannot be read is locked, as the reader shows it.
+// lists the area; a base that cannot be read is locked, as the reader shows it.
 std::string BaseColumns(TEcho& echo, int userId, const std::string& userName) {
-    if (HasStorageClass(echo.BaseType) &&
-        !BaseExists(static_cast<TBaseType>(echo.BaseType), NormalizeSeparators(echo.Path)))
-        return "missing\tmissing";
     try {
-        TCustomBase* base = echo.GetBase();
-        if (base == nullptr)
+        TBaseRef base = echo.GetBase();
+        if (!base)
             return "locked\tlocked";
+        if (!base->Exists()) {
+            echo.CloseBase();
+            return "missing\tmissing";
+        }
         base->SetUser(userId, userName);
         if (base->IsChanged())
             base->Rescan();

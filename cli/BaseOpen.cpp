@@ -206,8 +206,8 @@ TBaseType ExistingBaseType(const std::string& path, const std::string* typeOptio
     return type;
 }
 
-TBasePtr OpenBase(TBaseType type, const std::string& path, const TCodePagePair& pages, bool keepSoftCR) {
-    TBasePtr base(CreateBase(type, ResolveCase(path), "", ""));
+TBaseRef OpenBase(TBaseType type, const std::string& path, const TCodePagePair& pages, bool keepSoftCR) {
+    TBaseRef base = NewBase(type, ResolveCase(path), "", "");
     if (!base)
         ThrowFailure(std::string("no storage for this base type yet (") + BaseTypeName(type) + ")");
     base->CodePages = pages;

@@ -85,14 +85,9 @@ bool BaseExists(TBaseType type, const std::string& path);
 // failure.
 TBaseType ExistingBaseType(const std::string& path, const std::string* typeOption);
 
-struct TBaseRelease {
-    void operator()(TCustomBase* base) const { base->Release(); }
-};
-using TBasePtr = std::unique_ptr<TCustomBase, TBaseRelease>;
-
-// Creates the base through the factory with these text settings and rescans it; fails when
-// no class stores the type.
-TBasePtr OpenBase(TBaseType type, const std::string& path, const TCodePagePair& pages, bool keepSoftCR);
+// Opens the base through the factory with these text settings and rescans it; fails when
+// no class stores the type. Creates nothing.
+TBaseRef OpenBase(TBaseType type, const std::string& path, const TCodePagePair& pages, bool keepSoftCR);
 
 // The list of all ids in storage order.
 std::vector<TMsgId> AllIds(TCustomBase& base);

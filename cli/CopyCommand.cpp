@@ -62,18 +62,20 @@ TCopyOptions ParseCopyOptions(const std::vector<std::string>& args) {
     return options;
 }
 
-// The target's place must exist before the base opens it: a *.MSG base is a directory,
-// Squish and JAM create their files in theirs. Nothing is made for a type without storage.
-TBasePtr OpenTarget(TBaseType type, const std::string& path, const TCodePagePair& pages) {
+// The target is made when it does not exist yet, with the directories it lies in. Nothing
+// is made for a type without storage.
+TBaseRef OpenTarget(TBaseType type, const std::string& path, const TCodePagePair& pages) {
     const std::string resolved = ResolveCase(path);
     if (fs::exists(resolved) && !BaseExists(type, path))
         ThrowFailure(Quoted(path) + " is not a " + BaseTypeName(type) + " base");
     if (!HasStorageClass(type))
         ThrowFailure(std::string("no storage for this base type yet (") + BaseTypeName(type) + ")");
+    // A *.MSG base reports a missing directory when it opens: that one is made first.
     if (type == btMsg)
         fs::create_directories(resolved);
-    else if (const fs::path parent = fs::path(resolved).parent_path(); !parent.empty())
-        fs::create_directories(parent);
+    TBaseRef base = NewBase(type, resolved, "", "");
+    if (!base->CreateIfMissing())
+        ThrowFailure("cannot create " + Quoted(path));
     return OpenBase(type, path, pages, true);
 }
 
@@ -146,13 +148,13 @@ int Copy(const std::vector<std::string>& args, std::ostream& out) {
     const TCopyOptions options = ParseCopyOptions(args);
     // Byte for byte: no code-page conversion and every SoftCR kept, so nothing is lost.
     const TCodePagePair identity = TCodePagePair::Identity();
-    TBasePtr source = OpenBase(options.SourceType, options.Source, identity, true);
+    TBaseRef source = OpenBase(options.SourceType, options.Source, identity, true);
     std::vector<TMsgId> ids = AllIds(*source);
     if (options.Ids) {
         options.Ids->CheckPresent(ids);
         std::erase_if(ids, [&](TMsgId id) { return !options.Ids->Contains(id); });
     }
-    TBasePtr target = OpenTarget(options.TargetType, options.Target, identity);
+    TBaseRef target = OpenTarget(options.TargetType, options.Target, identity);
     TTransfer transfer(*source, *target, options.Move);
     transfer.Run(ids);
     out << transfer.Summary() << "\n";

@@ -170,7 +170,7 @@ int Dump(const std::vector<std::string>& args, std::ostream& out) {
     const TDumpOptions options = ParseDumpOptions(args);
     // Raw output shows the stored bytes: no code-page conversion and every SoftCR kept.
     const TCodePagePair pages = options.Raw ? TCodePagePair::Identity() : ActiveCodePages();
-    TBasePtr base = OpenBase(options.Type, options.Path, pages, options.Raw || options.KeepSoftCR);
+    TBaseRef base = OpenBase(options.Type, options.Path, pages, options.Raw || options.KeepSoftCR);
     if (options.User >= 0)
         base->SetUser(options.User, options.UserName);
     if (options.Ids)

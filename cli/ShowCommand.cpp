@@ -168,7 +168,7 @@ private:
 
 int Show(const std::vector<std::string>& args, std::ostream& out) {
     const TShowOptions options = ParseShowOptions(args);
-    TBasePtr base = OpenBase(options.Type, options.Path, ActiveCodePages(), options.KeepSoftCR);
+    TBaseRef base = OpenBase(options.Type, options.Path, ActiveCodePages(), options.KeepSoftCR);
     const int count = base->GetCount();
     if (options.Position >= count)
         ThrowFailure("no message at position " + std::to_string(options.Position) + ": the base holds " +

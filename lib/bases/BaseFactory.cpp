@@ -6,18 +6,16 @@
 
 namespace tavro {
 
-TCustomBase* CreateBase(int baseType, const std::string& path, const std::string& echoTag,
-                        const std::string& netmailTag) {
+TBaseRef NewBase(int baseType, const std::string& path, const std::string& echoTag, const std::string& netmailTag) {
     switch (baseType) {
     case btMsg:
-        return new TFidoBase(path, echoTag, netmailTag);
+        return TBaseRef::Adopt(new TFidoBase(path, echoTag, netmailTag));
     case btSquish:
-        return new TSquishBase(path, echoTag, netmailTag);
+        return TBaseRef::Adopt(new TSquishBase(path, echoTag, netmailTag));
     case btJam:
-        return new TJamBase(path, echoTag, netmailTag);
+        return TBaseRef::Adopt(new TJamBase(path, echoTag, netmailTag));
     default:
-        // The storage formats register here as they are added.
-        return nullptr;
+        return {};
     }
 }
 

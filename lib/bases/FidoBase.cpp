@@ -11,6 +11,12 @@
 #include "core/UserInterface.h"
 
 #include <algorithm>
+#include <chrono>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <sys/stat.h>
 #include <cerrno>
 #include <stdexcept>
 #include <unistd.h>
@@ -39,7 +45,47 @@ enum THeaderOffset : size_t {
     hoDateArrived = 180,
     hoReplyTo = 184,
     hoAttr = 186,
+    hoNextReply = 188,
 };
+
+// Tavro's temporary files in a message directory: no "*.msg" mask matches them in any case,
+// so neither a tosser nor the directory's change check takes them for messages.
+constexpr std::string_view TempPrefix = ".tavro-";
+constexpr std::string_view TempSuffix = ".tmp";
+// A temporary this old was left by a Tavro that died while writing.
+constexpr auto StaleTempAge = std::chrono::hours(1);
+
+// A new empty file "<dir>.tavro-XXXXXX.tmp", created with the umask's permissions (the
+// tosser reads what Tavro stores); its name.
+std::string CreateTemporary(const std::string& dir) {
+    static std::mt19937 random(std::random_device{}());
+    static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = dir + std::string(TempPrefix);
+        for (int i = 0; i < 6; ++i)
+            name += Letters[random() % (sizeof Letters - 1)];
+        name += TempSuffix;
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST)
+            throw EFileError("Cannot create a file in \"" + dir + "\"", errno);
+    }
+    throw EFileError("Cannot create a file in \"" + dir + "\"", EEXIST);
+}
+
+bool IsTemporaryName(std::string_view name) {
+    return name.size() > TempPrefix.size() + TempSuffix.size() && name.starts_with(TempPrefix) &&
+           name.ends_with(TempSuffix);
+}
+
+// link(2) refused by the file system (vfat, some network shares), not by the name.
+bool LinkUnsupported(int code) {
+    return code == EPERM || code == ENOTSUP || code == EOPNOTSUPP || code == ENOSYS || code == EXDEV ||
+           code == EMLINK;
+}
 
 // The number of a "NNN.msg" name; false for any other name.
 bool MsgNumber(std::string_view name, uint32_t& number) {
@@ -124,10 +170,30 @@ void TFidoMsg::Assign(TCustomMsg* source) {
         Header = fido->Header;
         Position = fido->Position;
         Loaded = fido->Loaded;
+        // Reply numbers name files of the source's directory.
+        if (fido->Base() != Base()) {
+            PutLE16(&Header[hoReplyTo], 0);
+            PutLE16(&Header[hoNextReply], 0);
+        }
     } else {
         Position = -1;
         Loaded = true;
+        if (source->IsNetmail())
+            AddZoneKludges();
     }
+}
+
+// A *.MSG header holds no zone and no point; netmail from a base that keeps them in its
+// header would lose them without these kludges.
+void TFidoMsg::AddZoneKludges() {
+    if (!GetKludge("INTL").empty() || !FromAddr.IsValid() || !ToAddr.IsValid())
+        return;
+    TStringList added = {"\x01INTL " + ToAddr.ToStr3D() + " " + FromAddr.ToStr3D()};
+    if (FromAddr.Point != 0 && GetKludge("FMPT").empty())
+        added.push_back("\x01" "FMPT " + std::to_string(FromAddr.Point));
+    if (ToAddr.Point != 0 && GetKludge("TOPT").empty())
+        added.push_back("\x01TOPT " + std::to_string(ToAddr.Point));
+    Kludges.insert(Kludges.begin(), added.begin(), added.end());
 }
 
 void TFidoMsg::DecodeHeader(TDateTime fileTime) {
@@ -227,23 +293,39 @@ TCustomMsg* TFidoBase::GetMsg(int position) {
     return cached.get();
 }
 
-void TFidoBase::Rescan() {
-    Listing = ListMsgFiles();
-    Files.clear();
-    for (const std::string& name : Listing) {
+bool TFidoBase::LoadList() {
+    bool missing = false;
+    std::vector<std::string> listing = ListFilesOrThrow(ResolveCase(Path), "*.msg", missing);
+    std::vector<TEntry> files;
+    for (const std::string& name : listing) {
         uint32_t number;
         if (MsgNumber(name, number))
-            Files.push_back({number, name});
+            files.push_back({number, name});
     }
-    std::sort(Files.begin(), Files.end());
-    FreeCache();
+    std::sort(files.begin(), files.end());
+    Listing = std::move(listing);
+    Files = std::move(files);
+    DropCache();
     Changed = false;
     LastCheck = std::chrono::steady_clock::now();
+    return !missing;
 }
 
-void TFidoBase::FreeCache() {
+void TFidoBase::DropCache() {
     Cache.clear();
     Cache.resize(Files.size());
+}
+
+bool TFidoBase::Exists() {
+    return DirectoryExists(ResolveCase(Path));
+}
+
+void TFidoBase::CreateStorage() {
+    std::filesystem::create_directories(ResolveCase(Path));
+}
+
+std::string TFidoBase::ReadingsFileName() const {
+    return FileInBase("readings");
 }
 
 void TFidoBase::Invalidate() {
@@ -289,11 +371,10 @@ std::string StoredText(TFidoMsg& msg) {
 
 } // namespace
 
-bool TFidoBase::WriteMsg(TCustomMsg* msg) {
-    auto* fido = dynamic_cast<TFidoMsg*>(msg);
-    if (!fido || fido->Base() != this)
-        throw std::invalid_argument("a *.MSG base stores only its own messages");
-    fido->GetBody(); // loads a stored source first
+TMsgId TFidoBase::StoreMsg(TCustomMsg& msg) {
+    auto* fido = dynamic_cast<TFidoMsg*>(&msg);
+    if (!fido)
+        throw std::logic_error("a *.MSG base stores only its own messages");
     while (!fido->Body.empty() && TrimView(fido->Body.back().Text).empty())
         fido->Body.pop_back();
     fido->EncodeHeader();
@@ -301,43 +382,102 @@ bool TFidoBase::WriteMsg(TCustomMsg* msg) {
     data += StoredText(*fido);
 
     const std::string dir = ResolveCase(Path);
+    SweepTemporaries(dir);
+    const uint32_t number = StoreFile(dir, data);
+    Files.push_back({number, std::to_string(number) + ".msg"});
+    Cache.resize(Files.size());
+    return number;
+}
+
+// The message is written whole under a name no tosser looks at, then linked to its number:
+// a tosser never sees a half-written message, and a number another program took meanwhile
+// makes the link fail instead of overwriting it.
+uint32_t TFidoBase::StoreFile(const std::string& dir, const std::string& data) {
+    const std::string temp = CreateTemporary(dir);
+    try {
+        TBufStream file(temp, NewMsgBufSize, TOpenMode::ReadWriteExclusive);
+        file.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+        file.Flush();
+    } catch (...) {
+        UnlinkFile(temp);
+        throw;
+    }
     uint32_t number = Files.empty() ? 0 : Files.back().Number;
     // Linux tossers keep their high-water mark in 1.msg of an echo area and export nothing
     // at or below it.
     if (!EchoTag.empty())
         number = std::max({number, uint32_t(1), HighWaterMark(dir)});
-    std::unique_ptr<TBufStream> file;
-    std::string name;
-    while (!file) {
-        if (number >= NoMsgId - 1)
+    bool linkRefused = false;
+    for (;;) {
+        if (number >= NoMsgId - 1) {
+            UnlinkFile(temp);
             throw EFileError("No free message number in \"" + Path + "\"", 0);
-        name = std::to_string(++number) + ".msg";
+        }
+        ++number;
         if (MsgFileExists(dir, number))
             continue;
-        try {
-            file = std::make_unique<TBufStream>(dir + name, NewMsgBufSize, TOpenMode::CreateNew);
-        } catch (const EFileError& e) {
-            // Another program took the number between the check and the create.
-            if (e.Code != EEXIST)
-                throw;
+        const std::string name = dir + std::to_string(number) + ".msg";
+        if (!linkRefused) {
+            const int code = LinkFile(temp, name);
+            if (code == 0)
+                break;
+            if (code == EEXIST)
+                continue;
+            if (!LinkUnsupported(code)) {
+                UnlinkFile(temp);
+                throw EFileError("Cannot store \"" + name + "\"", code);
+            }
+            linkRefused = true;
         }
+        // Without hard links: the file is created exclusively and removed when writing fails.
+        std::unique_ptr<TBufStream> file;
+        try {
+            file = std::make_unique<TBufStream>(name, NewMsgBufSize, TOpenMode::CreateNew);
+        } catch (const EFileError& e) {
+            if (e.Code == EEXIST)
+                continue;
+            UnlinkFile(temp);
+            throw;
+        }
+        try {
+            file->WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+            file->Flush();
+        } catch (...) {
+            file->DiscardBuffer();
+            file.reset();
+            UnlinkFile(name);
+            UnlinkFile(temp);
+            throw;
+        }
+        break;
     }
-    try {
-        file->WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
-        file->Flush();
-    } catch (...) {
-        // A half-written message would reach the tosser; none at all is the lesser harm.
-        file.reset();
-        ::unlink((dir + name).c_str());
-        throw;
+    // A temporary that cannot go now goes with the next sweep.
+    UnlinkFile(temp);
+    return number;
+}
+
+void TFidoBase::SweepTemporaries(const std::string& dir) {
+    const auto now = std::chrono::steady_clock::now();
+    if (LastSweep && now - *LastSweep < StaleTempAge)
+        return;
+    LastSweep = now;
+    const auto limit = std::chrono::system_clock::now() - StaleTempAge;
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d)
+        return;
+    std::vector<std::string> stale;
+    while (dirent* entry = ::readdir(d)) {
+        if (!IsTemporaryName(entry->d_name))
+            continue;
+        const std::string name = dir + entry->d_name;
+        struct stat st;
+        if (::lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            std::chrono::system_clock::from_time_t(st.st_mtim.tv_sec) < limit)
+            stale.push_back(name);
     }
-    file.reset();
-    Files.push_back({number, name});
-    Cache.resize(Files.size());
-    SetRead(number, true);
-    TCustomBase::WriteMsg(msg);
-    Invalidate();
-    return true;
+    ::closedir(d);
+    for (const std::string& name : stale)
+        ::unlink(name.c_str());
 }
 
 // The number a tosser keeps in the reply-to word of 1.msg; 0 when there is none. For an
@@ -355,23 +495,58 @@ uint32_t TFidoBase::HighWaterMark(const std::string& dir) const {
     }
 }
 
-bool TFidoBase::DeleteMsg(TMsgId id) {
-    const int position = IndexOfId(id);
-    if (position < 0)
-        return false;
-    const std::string fileName = MsgFileName(position);
-    try {
-        // Held exclusively while it goes, so a tosser writing it is not cut short.
-        auto file = OpenWithRetry(fileName, TOpenMode::ReadWriteExclusive, MsgBufSize);
-        if (::unlink(fileName.c_str()) != 0)
-            throw EFileError("Cannot delete \"" + fileName + "\"", errno);
-    } catch (const std::exception&) {
-        return FailChange(fileName);
+// Each file is held exclusively while it goes, so a tosser writing it is not cut short.
+// Several files first move to temporary names, which can all be moved back when one of
+// them cannot go; only then are they removed.
+size_t TFidoBase::RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& progress) {
+    struct TGoing {
+        size_t Position;
+        std::string Name;
+        std::unique_ptr<TBufStream> Hold;
+        std::string Temp;
+    };
+    std::vector<TGoing> going;
+    for (TMsgId id : ids) {
+        const int position = IndexOfId(id);
+        TGoing file{static_cast<size_t>(position), MsgFileName(position), nullptr, {}};
+        try {
+            file.Hold = OpenWithRetry(file.Name, TOpenMode::ReadWriteExclusive, 16);
+        } catch (const EFileError& e) {
+            if (e.Code == ENOENT)
+                continue; // another program deleted it meanwhile
+            throw;
+        }
+        going.push_back(std::move(file));
     }
-    Files.erase(Files.begin() + position);
-    FreeCache();
-    Invalidate();
-    return true;
+    if (going.size() == 1) {
+        ReportProgress(progress, 0, 1);
+        if (int code = UnlinkFile(going[0].Name))
+            throw EFileError("Cannot delete \"" + going[0].Name + "\"", code);
+    } else if (going.size() > 1) {
+        const std::string dir = ResolveCase(Path);
+        for (size_t k = 0; k < going.size(); ++k) {
+            ReportProgress(progress, k, going.size());
+            TGoing& file = going[k];
+            file.Temp = CreateTemporary(dir);
+            if (int code = RenameFile(file.Name, file.Temp)) {
+                ::unlink(file.Temp.c_str());
+                for (size_t back = k; back-- > 0;)
+                    RenameFile(going[back].Temp, going[back].Name);
+                throw EFileError("Cannot delete \"" + file.Name + "\"", code);
+            }
+        }
+        // Gone for every reader now; a temporary that stays goes with the next sweep.
+        for (const TGoing& file : going)
+            UnlinkFile(file.Temp);
+    }
+    std::vector<size_t> positions;
+    for (const TGoing& file : going)
+        positions.push_back(file.Position);
+    std::sort(positions.rbegin(), positions.rend());
+    for (size_t position : positions)
+        Files.erase(Files.begin() + static_cast<ptrdiff_t>(position));
+    DropCache();
+    return going.size();
 }
 
 int TFidoBase::FindNearest(TMsgId id) {
@@ -394,14 +569,6 @@ TMsgId TFidoBase::GetLastRead() {
     return LastRead;
 }
 
-void TFidoBase::SetRead(TMsgId id, bool value) {
-    SetReadMark(id, value);
-}
-
-bool TFidoBase::IsRead(TMsgId id) {
-    return HasReadMark(id);
-}
-
 namespace {
 
 // "lastread" of a *.MSG directory: 16-bit file numbers.
@@ -419,22 +586,6 @@ void TFidoBase::SaveLastRead() {
     // A lost pointer only means reading from an earlier message next time.
     if (LastRead != StoredLastRead && LastReadFile.Save(FileInBase("lastread"), UserIndex, LastRead))
         StoredLastRead = LastRead;
-}
-
-void TFidoBase::SetUserIndex(int index) {
-    if (index == UserIndex)
-        return;
-    SaveLastRead();
-    SaveReadMarks(FileInBase("readings"));
-    TCustomBase::SetUserIndex(index);
-    LoadLastRead();
-    LoadReadMarks(FileInBase("readings"));
-}
-
-void TFidoBase::Close() {
-    SaveLastRead();
-    SaveReadMarks(FileInBase("readings"));
-    FreeCache();
 }
 
 } // namespace tavro

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,7 @@ public:
 
 private:
     void LoadStored() override;
+    void AddZoneKludges();
 };
 
 // A directory of *.MSG files named by their decimal number, which is the message id.
@@ -52,19 +54,12 @@ public:
     int GetCount() override;
     TCustomMsg* GetMsg(int position) override;
     TMsgId GetMsgId(int position) override;
-    // Throws EFileError when the file cannot be created or written.
-    bool WriteMsg(TCustomMsg* msg) override;
     void SetLastRead(TMsgId id) override;
     TMsgId GetLastRead() override;
-    void SetRead(TMsgId id, bool value) override;
-    bool IsRead(TMsgId id) override;
-    void SetUserIndex(int index) override;
-    void Rescan() override;
-    void Close() override;
     void Invalidate() override;
     bool IsChanged() override;
+    bool Exists() override;
     std::unique_ptr<TCustomMsg> NewMsg() override;
-    bool DeleteMsg(TMsgId id) override;
     void SetPath(std::string path) override;
     int FindNearest(TMsgId id) override;
     int IndexOfId(TMsgId id) override;
@@ -77,6 +72,16 @@ public:
     // How often IsChanged lists the directory again.
     std::chrono::milliseconds ChangeCheckInterval{1000};
 
+protected:
+    bool LoadList() override;
+    TMsgId StoreMsg(TCustomMsg& msg) override;
+    size_t RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& progress) override;
+    void CreateStorage() override;
+    std::string ReadingsFileName() const override;
+    void LoadLastRead() override;
+    void SaveLastRead() override;
+    void DropCache() override;
+
 private:
     struct TEntry {
         uint32_t Number;
@@ -86,9 +91,9 @@ private:
 
     std::vector<std::string> ListMsgFiles() const;
     uint32_t HighWaterMark(const std::string& dir) const;
-    void LoadLastRead();
-    void SaveLastRead();
-    void FreeCache();
+    // Stores `data` under the next free number through a temporary file; the number.
+    uint32_t StoreFile(const std::string& dir, const std::string& data);
+    void SweepTemporaries(const std::string& dir);
 
     bool Changed = true;
     std::chrono::steady_clock::time_point LastCheck{};
@@ -98,6 +103,8 @@ private:
     std::vector<std::unique_ptr<TFidoMsg>> Cache; // by position
     uint16_t LastRead = 0;
     uint16_t StoredLastRead = 0;
+    // When this base last removed stale temporaries of its own.
+    std::optional<std::chrono::steady_clock::time_point> LastSweep;
 };
 
 } // namespace tavro

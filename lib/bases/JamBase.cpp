@@ -3,12 +3,15 @@
 #include "core/Attributes.h"
 #include "core/CodePage.h"
 #include "core/Endian.h"
+#include "core/FileTransaction.h"
+#include "core/Settings.h"
 #include "core/StorageText.h"
 #include "core/StrUtils.h"
 #include "core/UserInterface.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <set>
 #include <stdexcept>
 
@@ -23,9 +26,9 @@ constexpr int JamWalkBufSize = 65536;
 constexpr int64_t MaxIndexBytes = int64_t(256) << 20;
 // No FTN message comes near this; a longer text is read only this far.
 constexpr uint32_t MaxTextBytes = 16 << 20;
-constexpr int64_t MaxLastReadBytes = 256 * JamLastReadSize * 16;
-// Header bits a copy keeps from its source: the message type and what the model does not name.
-constexpr uint32_t KeptAttrBits = 0xFFF80000;
+// Header bits a copy keeps from its source: the message type and what the model does not
+// name; never the deleted bit.
+constexpr uint32_t KeptAttrBits = 0xFFF80000 & ~JamDeleted;
 
 void Damaged(const std::string& what) {
     throw EDamagedBase(what);
@@ -72,10 +75,21 @@ public:
         return header;
     }
 
+    // Every later write keeps what it overwrites in `tx`.
+    void Begin(TFileTransaction& tx) {
+        Tx = &tx;
+        for (TBufStream* stream : {Text.get(), Index.get(), Header})
+            if (stream)
+                tx.Track(*stream);
+    }
+
+    void Put(TBufStream& file, int64_t offset, const void* data, int64_t count) {
+        Tx->Write(file, offset, data, count);
+    }
+
     void WriteBaseHeader(const TJamBaseHeader& header) {
         auto raw = header.Encode();
-        Header->Seek(0, TSeekOrigin::Begin);
-        Header->WriteBuffer(raw.data(), JamBaseHeaderSize);
+        Put(*Header, 0, raw.data(), JamBaseHeaderSize);
     }
 
     TJamMsgHeader ReadMsgHeader(uint32_t offset) {
@@ -99,18 +113,13 @@ public:
         return data;
     }
 
-    void Flush() {
-        for (TBufStream* stream : {Text.get(), Index.get(), Header})
-            if (stream)
-                stream->Flush();
-    }
-
     const std::string HeaderName;
     std::unique_ptr<TBufStream> OwnedHeader;
     TBufStream* Header = nullptr;
     std::unique_ptr<TBufStream> Index;
     std::unique_ptr<TBufStream> Text;
     int64_t HeaderSize = 0;
+    TFileTransaction* Tx = nullptr;
 };
 
 bool IsDeleted(const TJamMsgHeader& header) {
@@ -140,6 +149,7 @@ void TJamMsg::DecodeHeader(std::string_view subfields) {
     const TCodePagePair& pages = CodePages();
     Kludges.clear();
     Tail.clear();
+    OtherSubfields.clear();
     FromAddr.Clear();
     ToAddr.Clear();
     FromName.clear();
@@ -187,7 +197,11 @@ void TJamMsg::DecodeHeader(std::string_view subfields) {
         case jsPath2D:
             Tail.push_back("\x01PATH: " + text);
             break;
+        case jsTzUtc:
+            Kludges.push_back("\x01TZUTC: " + text);
+            break;
         default:
+            OtherSubfields.emplace_back(field.Id, std::string(field.Data));
             break;
         }
     });
@@ -260,12 +274,25 @@ void TJamMsg::Assign(TCustomMsg* source) {
     TCustomMsg::Assign(source);
     if (auto* jam = dynamic_cast<TJamMsg*>(source)) {
         Header = jam->Header;
+        OtherSubfields = jam->OtherSubfields;
         Position = jam->Position;
         Loaded = jam->Loaded;
+        // A copy is a live message, and reply numbers name messages of the source's base.
+        PutLE32(&Header[jhAttribute], GetLE32(&Header[jhAttribute]) & ~JamDeleted);
+        if (jam->Base() != Base())
+            for (size_t field : {jhReplyTo, jhReply1st, jhReplyNext})
+                PutLE32(&Header[field], 0);
     } else {
         Position = -1;
         Loaded = true;
     }
+}
+
+bool TJamMsg::IsNetmail() const {
+    if (Base() != nullptr && (!Base()->NetmailTag.empty() || !Base()->EchoTag.empty()))
+        return TCustomMsg::IsNetmail();
+    const uint32_t attr = GetLE32(&Header[jhAttribute]);
+    return (attr & JamTypeNet) != 0 || ((attr & JamTypeLocal) != 0 && (attr & JamTypeEcho) == 0);
 }
 
 std::string TJamMsg::EncodeSubfields() {
@@ -299,6 +326,8 @@ std::string TJamMsg::EncodeSubfields() {
                                "FLAGS",
                                value)) {
             add(jsFlags, value, 254);
+        } else if (KludgeValue(line, "\x01TZUTC:", value)) {
+            add(jsTzUtc, value, 254);
         } else if (!StartsWithNoCase(line, "\x01INTL") && !StartsWithNoCase(line, "\x01TOPT") &&
                    !StartsWithNoCase(line, "\x01"
                                            "FMPT")) {
@@ -315,6 +344,8 @@ std::string TJamMsg::EncodeSubfields() {
         else if (!line.empty() && line.front() == '\x01')
             add(jsFtsKludge, Trim(line), 254);
     }
+    for (const auto& [id, data] : OtherSubfields)
+        AppendJamSubfield(out, id, data);
     return out;
 }
 
@@ -322,9 +353,6 @@ std::string TJamMsg::EncodeSubfields() {
 
 TJamBase::TJamBase(std::string path, std::string echoTag, std::string netmailTag)
     : TCustomBase(NormalizeSeparators(path), std::move(echoTag), std::move(netmailTag)) {
-    if (!FileExists(HeaderFileName()))
-        CreateFiles();
-    LoadLastRead();
     Invalidate();
 }
 
@@ -340,47 +368,71 @@ std::string TJamBase::SiblingName(const char* suffix) const {
     return ResolveCase(SiblingFileName(Path, suffix));
 }
 
-void TJamBase::CreateFiles() {
+void TJamBase::CreateStorage() {
     const std::string name = HeaderFileName();
-    TBufStream header(name, JamBufSize, TOpenMode::CreateNew);
-    if (!header.LockRange(0, 1, true))
+    if (const auto parent = std::filesystem::path(name).parent_path(); !parent.empty())
+        std::filesystem::create_directories(parent);
+    std::unique_ptr<TBufStream> header;
+    try {
+        header = std::make_unique<TBufStream>(name, JamBufSize, TOpenMode::CreateNew);
+    } catch (const EFileError& e) {
+        if (e.Code == EEXIST)
+            return; // another program made it meanwhile
+        throw;
+    }
+    if (!header->LockRange(0, 1, true))
         throw EFileError("\"" + name + "\" is locked by another program", EWOULDBLOCK);
-    TJamBaseHeader base;
-    base.DateCreated = DateTimeToUnixLocal(Now());
-    auto raw = base.Encode();
-    header.WriteBuffer(raw.data(), JamBaseHeaderSize);
-    header.Flush();
     // An index left without its headers would name messages that are not there.
     TBufStream index(SiblingName("DX"), JamBufSize, TOpenMode::Create);
     TBufStream text(SiblingName("DT"), JamBufSize, TOpenMode::ReadWriteExclusiveCreate);
     // Tossers take a base without its last-read file for a missing one and create it anew
     // over what is there.
     TBufStream lastRead(SiblingName("LR"), JamBufSize, TOpenMode::ReadWriteExclusiveCreate);
+    TJamBaseHeader base;
+    base.DateCreated = DateTimeToUnixLocal(Now());
+    auto raw = base.Encode();
+    header->WriteBuffer(raw.data(), JamBaseHeaderSize);
+    header->Flush();
 }
 
-void TJamBase::Rescan() {
-    Reader.Reset();
-    Index.clear();
-    Live.clear();
-    LiveBuilt = false;
-    FreeCache();
+bool TJamBase::Exists() {
+    return FileExists(HeaderFileName());
+}
+
+bool TJamBase::LoadList() {
+    if (!Exists()) {
+        Header = TJamBaseHeader();
+        Index.clear();
+        Live.clear();
+        LiveBuilt = true;
+        ListedHeaderName.clear();
+        ListedHeaderSize = 0;
+        DropCache();
+        FileStamp = {};
+        return false;
+    }
     TJamFiles files(*this, {.Index = true});
-    Header = files.ReadBaseHeader();
+    const TJamBaseHeader header = files.ReadBaseHeader();
     const int64_t size = files.Index->Size();
     if (size > MaxIndexBytes)
         Damaged("the index of \"" + files.HeaderName + "\" is too large");
     std::string data(static_cast<size_t>(size), '\0');
     data.resize(static_cast<size_t>(files.Index->Read(data.data(), size)));
+    Header = header;
     Index = DecodeJamIndex(data);
+    Live.clear();
+    LiveBuilt = false;
+    DropCache();
     ListedHeaderName = files.HeaderName;
     ListedHeaderSize = files.HeaderSize;
     FileStamp = FileStampOf(ListedHeaderName);
+    return true;
 }
 
 void TJamBase::BuildLive() {
     if (LiveBuilt)
         return;
-    Live.clear();
+    std::vector<uint32_t> live;
     size_t used = 0;
     for (const TJamIndexRecord& r : Index)
         used += !r.IsEmpty();
@@ -388,18 +440,20 @@ void TJamBase::BuildLive() {
         // Every record in use is a live message: nothing to read.
         for (uint32_t i = 0; i < Index.size(); ++i)
             if (!Index[i].IsEmpty())
-                Live.push_back(i);
+                live.push_back(i);
     } else {
         TJamFiles files(*this, {.HeaderBufSize = JamWalkBufSize});
-        for (uint32_t i = 0; i < Index.size() && Live.size() < Header.ActiveMsgs; ++i)
+        for (uint32_t i = 0; i < Index.size() && live.size() < Header.ActiveMsgs; ++i)
             if (!Index[i].IsEmpty() && !IsDeleted(files.ReadMsgHeader(Index[i].HeaderOffset)))
-                Live.push_back(i);
+                live.push_back(i);
     }
+    Live = std::move(live);
     LiveBuilt = true;
-    FreeCache();
+    DropCache();
 }
 
-void TJamBase::FreeCache() {
+void TJamBase::DropCache() {
+    Reader.Reset();
     Cache.clear();
     Cache.resize(Live.size());
 }
@@ -457,87 +511,82 @@ std::unique_ptr<TCustomMsg> TJamBase::NewMsg() {
     return std::make_unique<TJamMsg>(this);
 }
 
-bool TJamBase::WriteMsg(TCustomMsg* msg) {
-    auto* jam = dynamic_cast<TJamMsg*>(msg);
-    if (!jam || jam->Base() != this)
-        return false;
-    TMsgId number = 0;
-    try {
-        jam->GetBody(); // loads a stored source first
-        TJamFiles files(*this, {.Write = true, .Index = true, .Text = true});
-        TJamBaseHeader base = files.ReadBaseHeader();
-        const int64_t indexSize = files.Index->Size();
-        // A torn record would shift every record appended after it.
-        if (indexSize % JamIndexRecordSize != 0)
-            Damaged("the index of \"" + files.HeaderName + "\" ends in a partial record");
-        const int64_t headerEnd = files.HeaderSize, textEnd = files.Text->Size();
-        if (headerEnd > UINT32_MAX - (int64_t(1) << 20) || textEnd > UINT32_MAX - (int64_t(1) << 24))
-            throw EFileError("\"" + files.HeaderName + "\" is full", 0);
-        number = static_cast<TMsgId>(indexSize / JamIndexRecordSize) + base.BaseMsgNum;
+// The text, then the header with its subfields, then the index record, each past the end
+// of its file, and last the base header that counts the message: each step is flushed
+// before the next, so a reader never meets an index record pointing at a fragment, and a
+// failure puts back every byte.
+TMsgId TJamBase::StoreMsg(TCustomMsg& msg) {
+    auto* jam = dynamic_cast<TJamMsg*>(&msg);
+    if (!jam)
+        throw std::logic_error("a JAM base stores only its own messages");
+    TJamFiles files(*this, {.Write = true, .Index = true, .Text = true});
+    TFileTransaction tx;
+    files.Begin(tx);
+    TJamBaseHeader base = files.ReadBaseHeader();
+    const int64_t indexSize = files.Index->Size();
+    // A torn record would shift every record appended after it.
+    if (indexSize % JamIndexRecordSize != 0)
+        Damaged("the index of \"" + files.HeaderName + "\" ends in a partial record");
+    const int64_t headerEnd = files.HeaderSize, textEnd = files.Text->Size();
+    if (headerEnd > UINT32_MAX - (int64_t(1) << 20) || textEnd > UINT32_MAX - (int64_t(1) << 24))
+        throw EFileError("\"" + files.HeaderName + "\" is full", 0);
+    const TMsgId number = static_cast<TMsgId>(indexSize / JamIndexRecordSize) + base.BaseMsgNum;
 
-        std::string text;
-        for (const TBodyLine& line : jam->Body)
-            text += EncodeForStorage(line.Text, jam->CodePages(), jam->KeepSoftCR()) + '\r';
+    std::string text;
+    for (const TBodyLine& line : jam->Body)
+        text += EncodeForStorage(line.Text, jam->CodePages(), jam->KeepSoftCR()) + '\r';
 
-        TJamMsgHeader& h = jam->Header;
-        const uint32_t storedAttr = GetLE32(&h[jhAttribute]);
-        std::copy(JamSignature.begin(), JamSignature.end(), h.begin());
-        PutLE16(&h[jhRevision], 1);
-        PutLE16(&h[jhRevision + 2], 0);
-        const std::string subfields = jam->EncodeSubfields();
-        PutLE32(&h[jhSubfieldLen], static_cast<uint32_t>(subfields.size()));
-        PutLE32(&h[jhDateWritten], DateTimeToUnixLocal(jam->DateWritten));
-        PutLE32(&h[jhDateReceived], DateTimeToUnixLocal(jam->DateArrived));
-        PutLE32(&h[jhMsgNum], number);
-        uint32_t attr = (storedAttr & KeptAttrBits) | AttrToJam(jam->GetAttr());
-        if (!EchoTag.empty())
-            attr |= JamTypeEcho;
-        if (!NetmailTag.empty())
-            attr |= JamTypeNet;
-        PutLE32(&h[jhAttribute], attr);
-        PutLE32(&h[jhTxtOffset], static_cast<uint32_t>(textEnd));
-        PutLE32(&h[jhTxtLen], static_cast<uint32_t>(text.size()));
+    TJamMsgHeader& h = jam->Header;
+    const uint32_t storedAttr = GetLE32(&h[jhAttribute]);
+    std::copy(JamSignature.begin(), JamSignature.end(), h.begin());
+    PutLE16(&h[jhRevision], 1);
+    PutLE16(&h[jhRevision + 2], 0);
+    const std::string subfields = jam->EncodeSubfields();
+    PutLE32(&h[jhSubfieldLen], static_cast<uint32_t>(subfields.size()));
+    PutLE32(&h[jhDateWritten], DateTimeToUnixLocal(jam->DateWritten));
+    PutLE32(&h[jhDateReceived], DateTimeToUnixLocal(jam->DateArrived));
+    PutLE32(&h[jhMsgNum], number);
+    uint32_t attr = (storedAttr & KeptAttrBits) | AttrToJam(jam->GetAttr());
+    if (!EchoTag.empty())
+        attr |= JamTypeEcho;
+    // Tossers select netmail by the net type; the local bit stays for older readers.
+    if (!NetmailTag.empty())
+        attr |= JamTypeNet | JamTypeLocal;
+    PutLE32(&h[jhAttribute], attr);
+    PutLE32(&h[jhTxtOffset], static_cast<uint32_t>(textEnd));
+    PutLE32(&h[jhTxtLen], static_cast<uint32_t>(text.size()));
 
-        // Text and header first, the index record and the count last: a write cut short
-        // leaves unreferenced bytes, never a record that points at nothing.
-        files.Text->Seek(textEnd, TSeekOrigin::Begin);
-        files.Text->WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
-        files.Header->Seek(headerEnd, TSeekOrigin::Begin);
-        files.Header->WriteBuffer(h.data(), JamMsgHeaderSize);
-        files.Header->WriteBuffer(subfields.data(), static_cast<int64_t>(subfields.size()));
-        uint8_t record[JamIndexRecordSize];
-        const std::string storedTo = EncodeForStorage(Trim(jam->ToName), jam->CodePages(), jam->KeepSoftCR());
-        PutLE32(record, JamCrc(storedTo));
-        PutLE32(record + 4, static_cast<uint32_t>(headerEnd));
-        files.Index->Seek(indexSize, TSeekOrigin::Begin);
-        files.Index->WriteBuffer(record, JamIndexRecordSize);
-        files.Text->Flush();
-        files.Index->Flush();
-        const uint32_t position = base.ActiveMsgs;
-        base.ModCounter += 1;
-        base.ActiveMsgs += 1;
-        files.WriteBaseHeader(base);
-        files.Flush();
+    files.Put(*files.Text, textEnd, text.data(), static_cast<int64_t>(text.size()));
+    files.Text->Flush();
+    files.Put(*files.Header, headerEnd, h.data(), JamMsgHeaderSize);
+    files.Put(*files.Header, headerEnd + JamMsgHeaderSize, subfields.data(), static_cast<int64_t>(subfields.size()));
+    files.Header->Flush();
+    uint8_t record[JamIndexRecordSize];
+    const std::string storedTo = EncodeForStorage(Trim(jam->ToName), jam->CodePages(), jam->KeepSoftCR());
+    PutLE32(record, JamCrc(storedTo));
+    PutLE32(record + 4, static_cast<uint32_t>(headerEnd));
+    files.Put(*files.Index, indexSize, record, JamIndexRecordSize);
+    files.Index->Flush();
+    const uint32_t position = base.ActiveMsgs;
+    base.ModCounter += 1;
+    base.ActiveMsgs += 1;
+    files.WriteBaseHeader(base);
+    files.Header->Flush();
+    tx.Commit();
 
-        // Until the next rescan the list shows what this base knows it changed.
-        if (int64_t(Index.size()) * JamIndexRecordSize == indexSize) {
-            Index.push_back({GetLE32(record), GetLE32(record + 4)});
-            if (LiveBuilt && Live.size() == position) {
-                Live.push_back(static_cast<uint32_t>(Index.size() - 1));
-                Cache.resize(Live.size());
-            }
-            Header = base;
+    // Until the next rescan the list shows what this base knows it changed.
+    if (int64_t(Index.size()) * JamIndexRecordSize == indexSize) {
+        Index.push_back({GetLE32(record), GetLE32(record + 4)});
+        if (LiveBuilt && Live.size() == position) {
+            Live.push_back(static_cast<uint32_t>(Index.size() - 1));
+            Cache.resize(Live.size());
         }
-        jam->Position = static_cast<int>(position);
-        jam->Loaded = true;
-        SetRead(number, true);
-    } catch (const std::exception&) {
-        return FailChange(HeaderFileName());
+        Header = base;
+        ListedHeaderSize = std::max<int64_t>(ListedHeaderSize, headerEnd + JamMsgHeaderSize + subfields.size());
     }
-    const std::string line = ScanLine(number);
-    AppendScanFiles(NetmailTag.empty() ? "" : line, EchoTag.empty() ? "" : line);
-    Invalidate();
-    return true;
+    jam->Position = static_cast<int>(position);
+    jam->Loaded = true;
+    return number;
 }
 
 std::string TJamBase::ScanLine(TMsgId number) const {
@@ -547,7 +596,7 @@ std::string TJamBase::ScanLine(TMsgId number) const {
         dot != std::string::npos && (slash == std::string::npos || dot > slash))
         path.erase(dot);
     // Substitutions map the tosser's prefix to ours; the tosser wants its own back.
-    for (const std::string& rule : ScanFiles.PathSubst) {
+    for (const std::string& rule : CurrentSettings().PathSubst) {
         const size_t eq = rule.find('=');
         if (eq == std::string::npos)
             continue;
@@ -561,43 +610,46 @@ std::string TJamBase::ScanLine(TMsgId number) const {
     return path + " " + std::to_string(number);
 }
 
-bool TJamBase::DeleteMsg(TMsgId id) {
-    // Listed before the exclusive open, which would otherwise lock this base out of itself.
-    int position;
-    try {
-        position = IndexOfId(id);
-    } catch (const std::exception&) {
-        ShowCantOpenBase();
-        return false;
-    }
-    if (position < 0)
-        return false;
-    const uint32_t slot = Live[static_cast<size_t>(position)];
-    try {
-        TJamFiles files(*this, {.Write = true});
-        TJamBaseHeader base = files.ReadBaseHeader();
-        const uint32_t offset = Index[slot].HeaderOffset;
+// Marks the headers deleted, then the base header: the index and the texts stay, and the
+// numbers are never used again.
+size_t TJamBase::RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& progress) {
+    // The slots come from the live list, built before the exclusive open that would keep its
+    // reading out.
+    std::vector<uint32_t> slots;
+    for (TMsgId id : ids)
+        slots.push_back(Live[static_cast<size_t>(IndexOfId(id))]);
+    TJamFiles files(*this, {.Write = true});
+    TFileTransaction tx;
+    files.Begin(tx);
+    TJamBaseHeader base = files.ReadBaseHeader();
+    size_t found = 0, marked = 0;
+    for (size_t k = 0; k < slots.size(); ++k) {
+        ReportProgress(progress, k, slots.size());
+        const uint32_t offset = Index[slots[k]].HeaderOffset;
         TJamMsgHeader header = files.ReadMsgHeader(offset);
         // Another program may have changed the base since it was listed.
-        if (GetLE32(&header[jhMsgNum]) != id)
-            throw EFileError("the message moved", 0);
-        if (!IsDeleted(header)) {
-            PutLE32(&header[jhAttribute], GetLE32(&header[jhAttribute]) | JamDeleted);
-            files.Header->Seek(offset, TSeekOrigin::Begin);
-            files.Header->WriteBuffer(header.data(), JamMsgHeaderSize);
-            base.ActiveMsgs -= base.ActiveMsgs > 0 ? 1 : 0;
-            base.ModCounter += 1;
-            files.WriteBaseHeader(base);
-            files.Flush();
-            Header = base;
-        }
-    } catch (const std::exception&) {
-        return FailChange(HeaderFileName());
+        if (GetLE32(&header[jhMsgNum]) != slots[k] + Header.BaseMsgNum)
+            throw EFileError("a message of \"" + files.HeaderName + "\" moved", 0);
+        ++found;
+        if (IsDeleted(header))
+            continue;
+        PutLE32(&header[jhAttribute], GetLE32(&header[jhAttribute]) | JamDeleted);
+        files.Put(*files.Header, offset, header.data(), JamMsgHeaderSize);
+        ++marked;
     }
-    Live.erase(Live.begin() + position);
-    FreeCache();
-    Invalidate();
-    return true;
+    files.Header->Flush();
+    if (marked > 0) {
+        base.ActiveMsgs -= std::min<uint32_t>(base.ActiveMsgs, static_cast<uint32_t>(marked));
+        base.ModCounter += 1;
+        files.WriteBaseHeader(base);
+        files.Header->Flush();
+        Header = base;
+    }
+    tx.Commit();
+    std::sort(slots.begin(), slots.end());
+    std::erase_if(Live, [&](uint32_t slot) { return std::binary_search(slots.begin(), slots.end(), slot); });
+    DropCache();
+    return found;
 }
 
 int TJamBase::FindNearest(TMsgId id) {
@@ -642,29 +694,16 @@ TMsgId TJamBase::GetLastRead() {
     return LastRead < 0 ? 0 : static_cast<TMsgId>(LastRead);
 }
 
-void TJamBase::SetRead(TMsgId id, bool value) {
-    SetReadMark(id, value);
-}
-
-bool TJamBase::IsRead(TMsgId id) {
-    return HasReadMark(id);
-}
-
 namespace {
 
-// The offset of the user's record in the .JLR contents; npos when there is none.
-size_t FindLastReadRecord(std::string_view data, int user) {
-    for (size_t at = 0; at + JamLastReadSize <= data.size(); at += JamLastReadSize)
-        if (GetLE32(data.data() + at + 4) == static_cast<uint32_t>(user))
+// The offset of the user's record in the .JLR, read from the start to the end however long
+// it is; -1 when there is none. `record` gets the record found.
+int64_t FindLastReadRecord(TBufStream& file, int user, uint8_t (&record)[JamLastReadSize]) {
+    file.Seek(0, TSeekOrigin::Begin);
+    for (int64_t at = 0; file.Read(record, JamLastReadSize) == JamLastReadSize; at += JamLastReadSize)
+        if (GetLE32(record + 4) == static_cast<uint32_t>(user))
             return at;
-    return std::string_view::npos;
-}
-
-std::string ReadLastReads(TBufStream& file) {
-    const int64_t size = std::min(file.Size(), MaxLastReadBytes);
-    std::string data(static_cast<size_t>(size), '\0');
-    data.resize(static_cast<size_t>(file.Read(data.data(), size)));
-    return data;
+    return -1;
 }
 
 } // namespace
@@ -673,11 +712,11 @@ void TJamBase::LoadLastRead() {
     LastRead = HighRead = -1;
     if (UserIndex >= 0) {
         try {
-            auto file = OpenWithRetry(SiblingName("LR"), TOpenMode::Read, JamBufSize, ShortOpenTimeoutMs);
-            const std::string data = ReadLastReads(*file);
-            if (size_t at = FindLastReadRecord(data, UserIndex); at != std::string::npos) {
-                LastRead = static_cast<int32_t>(GetLE32(data.data() + at + 8));
-                HighRead = static_cast<int32_t>(GetLE32(data.data() + at + 12));
+            auto file = OpenWithRetry(SiblingName("LR"), TOpenMode::Read, JamWalkBufSize, ShortOpenTimeoutMs);
+            uint8_t record[JamLastReadSize];
+            if (FindLastReadRecord(*file, UserIndex, record) >= 0) {
+                LastRead = static_cast<int32_t>(GetLE32(record + 8));
+                HighRead = static_cast<int32_t>(GetLE32(record + 12));
             }
         } catch (const std::exception&) {
             // No record yet.
@@ -691,22 +730,21 @@ void TJamBase::SaveLastRead() {
     if (UserIndex < 0 || (LastRead == StoredLastRead && HighRead == StoredHighRead))
         return;
     try {
-        auto file = OpenWithRetry(SiblingName("LR"), TOpenMode::ReadWriteExclusiveCreate, JamBufSize,
+        auto file = OpenWithRetry(SiblingName("LR"), TOpenMode::ReadWriteExclusiveCreate, JamWalkBufSize,
                                   ShortOpenTimeoutMs);
-        const std::string data = ReadLastReads(*file);
-        size_t at = FindLastReadRecord(data, UserIndex);
         uint8_t record[JamLastReadSize];
-        if (at != std::string::npos) {
-            std::copy_n(data.data() + at, JamLastReadSize, record);
-        } else {
-            // Other JAM readers find a user by the CRC of the name as their user base holds it.
-            at = data.size() - data.size() % JamLastReadSize;
+        int64_t at = FindLastReadRecord(*file, UserIndex, record);
+        if (at < 0) {
+            // A new record goes after the last whole one. Other JAM readers find a user by
+            // the CRC of the name as their user base holds it.
+            const int64_t size = file->Size();
+            at = size - size % JamLastReadSize;
             PutLE32(record, JamCrc(CodePages.DisplayToOem(UserName)));
         }
         PutLE32(record + 4, static_cast<uint32_t>(UserIndex));
         PutLE32(record + 8, static_cast<uint32_t>(LastRead));
         PutLE32(record + 12, static_cast<uint32_t>(HighRead));
-        file->Seek(static_cast<int64_t>(at), TSeekOrigin::Begin);
+        file->Seek(at, TSeekOrigin::Begin);
         file->WriteBuffer(record, JamLastReadSize);
         file->Flush();
         StoredLastRead = LastRead;
@@ -716,21 +754,8 @@ void TJamBase::SaveLastRead() {
     }
 }
 
-void TJamBase::SetUserIndex(int index) {
-    if (index == UserIndex)
-        return;
-    SaveLastRead();
-    SaveReadMarks(SiblingName("RD"));
-    TCustomBase::SetUserIndex(index);
-    LoadLastRead();
-    LoadReadMarks(SiblingName("RD"));
-}
-
-void TJamBase::Close() {
-    Reader.Reset();
-    SaveLastRead();
-    SaveReadMarks(SiblingName("RD"));
-    FreeCache();
+std::string TJamBase::ReadingsFileName() const {
+    return SiblingName("RD");
 }
 
 } // namespace tavro

@@ -22,10 +22,15 @@ public:
     explicit TJamMsg(TCustomBase* base);
 
     void Assign(TCustomMsg* source) override;
+    // A base opened for an area knows; otherwise the message type bits tell.
+    bool IsNetmail() const override;
 
     int Position = -1;
     // The header as stored; fields the model does not cover travel with copies.
     TJamMsgHeader Header{};
+    // Subfields the model has no field for (trace, enclosed files, binary data, ids other
+    // programs use), as stored: a copy into a JAM base keeps them.
+    std::vector<std::pair<uint16_t, std::string>> OtherSubfields;
 
     // Sets the model's fields from Header and its subfields; throws EDamagedBase when the
     // subfields do not add up.
@@ -44,25 +49,19 @@ private:
 // records (.JLR) and read marks (.JRD) sit beside it. The message id is the JAM message number.
 class TJamBase final : public TCustomBase {
 public:
-    // Creates an empty base when the .JHR does not exist; throws when that fails.
+    // Touches no file: a missing base lists nothing until CreateIfMissing makes it.
     TJamBase(std::string path, std::string echoTag, std::string netmailTag);
     ~TJamBase() override;
 
     int GetCount() override;
     TCustomMsg* GetMsg(int position) override;
     TMsgId GetMsgId(int position) override;
-    bool WriteMsg(TCustomMsg* msg) override;
     void SetLastRead(TMsgId id) override;
     TMsgId GetLastRead() override;
-    void SetRead(TMsgId id, bool value) override;
-    bool IsRead(TMsgId id) override;
-    void SetUserIndex(int index) override;
-    void Rescan() override;
-    void Close() override;
     void Invalidate() override;
     bool IsChanged() override;
+    bool Exists() override;
     std::unique_ptr<TCustomMsg> NewMsg() override;
-    bool DeleteMsg(TMsgId id) override;
     int FindNearest(TMsgId id) override;
     int IndexOfId(TMsgId id) override;
     bool HasUnread() override;
@@ -74,14 +73,21 @@ public:
     std::string ReadText(const TJamMsg& msg) const;
     // The scan-file line of a stored message: the base's path as the tosser sees it and
     // the message number.
-    std::string ScanLine(TMsgId number) const;
+    std::string ScanLine(TMsgId number) const override;
+
+protected:
+    bool LoadList() override;
+    TMsgId StoreMsg(TCustomMsg& msg) override;
+    size_t RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& progress) override;
+    void CreateStorage() override;
+    std::string DamagedFileName() const override { return HeaderFileName(); }
+    std::string ReadingsFileName() const override;
+    void LoadLastRead() override;
+    void SaveLastRead() override;
+    void DropCache() override;
 
 private:
-    void CreateFiles();
     void BuildLive();
-    void LoadLastRead();
-    void SaveLastRead();
-    void FreeCache();
 
     TJamBaseHeader Header;
     THeaderReader Reader{1024};

@@ -17,8 +17,9 @@ constexpr uint32_t JamSubfieldHeadSize = 8;
 constexpr uint32_t JamIndexRecordSize = 8;
 constexpr uint32_t JamLastReadSize = 16;
 constexpr uint32_t JamDeleted = 0x80000000;
+constexpr uint32_t JamTypeLocal = 0x00800000;
 constexpr uint32_t JamTypeEcho = 0x01000000;
-constexpr uint32_t JamTypeNet = 0x00800000;
+constexpr uint32_t JamTypeNet = 0x02000000;
 constexpr uint32_t JamEmptySlot = 0xFFFFFFFF;
 constexpr std::string_view JamSignature{"JAM\0", 4};
 
@@ -71,6 +72,7 @@ enum TJamSubfieldId : uint16_t {
     jsSeenBy2D = 2001,
     jsPath2D = 2002,
     jsFlags = 2003,
+    jsTzUtc = 2004,
 };
 
 struct TJamSubfield {

@@ -5,6 +5,7 @@
 #include "core/Attributes.h"
 #include "core/CodePage.h"
 #include "core/Endian.h"
+#include "core/FileTransaction.h"
 #include "core/StorageText.h"
 #include "core/StrUtils.h"
 #include "core/SysInfo.h"
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <stdexcept>
 
 namespace tavro {
@@ -58,10 +60,26 @@ public:
         return TSqBaseHeader::Decode(raw);
     }
 
+    // Every later write keeps what it overwrites in `tx`.
+    void Begin(TFileTransaction& tx) {
+        Tx = &tx;
+        tx.Track(*Data);
+        if (Index)
+            tx.Track(*Index);
+    }
+
+    void Put(TBufStream& file, int64_t offset, const void* data, int64_t count) {
+        if (Tx) {
+            Tx->Write(file, offset, data, count);
+        } else {
+            file.Seek(offset, TSeekOrigin::Begin);
+            file.WriteBuffer(data, count);
+        }
+    }
+
     void WriteHeader(const TSqBaseHeader& header) {
         auto raw = header.Encode();
-        Data->Seek(0, TSeekOrigin::Begin);
-        Data->WriteBuffer(raw.data(), SqBaseHeaderSize);
+        Put(*Data, 0, raw.data(), SqBaseHeaderSize);
     }
 
     // Exactly `count` records; a shorter index is damage.
@@ -90,16 +108,21 @@ public:
     // Writes the record at `position` and cuts the index after it.
     void WriteIndexRecord(uint32_t position, const TSqIndexRecord& record) {
         std::vector<uint8_t> raw = EncodeSqIndex({record});
-        Index->Seek(int64_t(position) * SqIndexRecordSize, TSeekOrigin::Begin);
-        Index->WriteBuffer(raw.data(), SqIndexRecordSize);
-        Index->SetSize(int64_t(position + 1) * SqIndexRecordSize);
+        Put(*Index, int64_t(position) * SqIndexRecordSize, raw.data(), SqIndexRecordSize);
+        Cut(*Index, int64_t(position + 1) * SqIndexRecordSize);
     }
 
     void WriteIndex(const std::vector<TSqIndexRecord>& records) {
         std::vector<uint8_t> data = EncodeSqIndex(records);
-        Index->Seek(0, TSeekOrigin::Begin);
-        Index->WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
-        Index->SetSize(static_cast<int64_t>(data.size()));
+        Put(*Index, 0, data.data(), static_cast<int64_t>(data.size()));
+        Cut(*Index, static_cast<int64_t>(data.size()));
+    }
+
+    void Cut(TBufStream& file, int64_t size) {
+        if (Tx)
+            Tx->SetSize(file, size);
+        else
+            file.SetSize(size);
     }
 
     // The frame header at `offset`, which must lie inside the file and carry the signature.
@@ -128,8 +151,7 @@ public:
 
     void WriteFrame(uint32_t offset, const TSqFrameHeader& frame) {
         auto raw = frame.Encode();
-        Data->Seek(offset, TSeekOrigin::Begin);
-        Data->WriteBuffer(raw.data(), SqFrameHeaderSize);
+        Put(*Data, offset, raw.data(), SqFrameHeaderSize);
     }
 
     // Sets the link of a neighbouring frame, or of the header when there is none.
@@ -153,17 +175,16 @@ public:
         WriteFrame(frame, f);
     }
 
-    void Flush() {
-        Data->Flush();
-        if (Index)
-            Index->Flush();
-    }
+    // Ends a step of a change: what it wrote reaches the file before the next step.
+    void FlushData() { Data->Flush(); }
+    void FlushIndex() { Index->Flush(); }
 
     const std::string DataName;
     std::unique_ptr<TBufStream> OwnedData;
     TBufStream* Data = nullptr;
     std::unique_ptr<TBufStream> Index;
     int64_t DataSize = 0;
+    TFileTransaction* Tx = nullptr;
 };
 
 // Frames a chain can hold at most; a longer walk is a loop.
@@ -318,9 +339,7 @@ std::string TSquishMsg::Serialize(uint32_t& ctrlLength) {
 
 TSquishBase::TSquishBase(std::string path, std::string echoTag, std::string netmailTag)
     : TCustomBase(NormalizeSeparators(path), std::move(echoTag), std::move(netmailTag)) {
-    if (!FileExists(DataFileName()))
-        CreateFiles();
-    LoadLastRead();
+    DropRepeatedReadings = true;
     Invalidate();
 }
 
@@ -336,15 +355,29 @@ std::string TSquishBase::IndexFileName() const {
     return ResolveCase(SiblingFileName(Path, "I"));
 }
 
-void TSquishBase::CreateFiles() {
+void TSquishBase::CreateStorage() {
     const std::string name = DataFileName();
-    auto data = std::make_unique<TBufStream>(name, SquishBufSize, TOpenMode::CreateNew);
+    if (const auto parent = std::filesystem::path(name).parent_path(); !parent.empty())
+        std::filesystem::create_directories(parent);
+    std::unique_ptr<TBufStream> data;
+    try {
+        data = std::make_unique<TBufStream>(name, SquishBufSize, TOpenMode::CreateNew);
+    } catch (const EFileError& e) {
+        if (e.Code == EEXIST)
+            return; // another program made it meanwhile
+        throw;
+    }
     if (!data->LockRange(0, 1, true))
         throw EFileError("\"" + name + "\" is locked by another program", EWOULDBLOCK);
+    // The index first: a data file never stands without its index.
+    TBufStream index(IndexFileName(), SquishBufSize, TOpenMode::Create);
     auto raw = TSqBaseHeader::Empty().Encode();
     data->WriteBuffer(raw.data(), SqBaseHeaderSize);
     data->Flush();
-    TBufStream index(IndexFileName(), SquishBufSize, TOpenMode::Create);
+}
+
+bool TSquishBase::Exists() {
+    return FileExists(DataFileName());
 }
 
 int TSquishBase::GetCount() {
@@ -357,23 +390,34 @@ TMsgId TSquishBase::GetMsgId(int position) {
     return Index[static_cast<size_t>(position)].UmsgId;
 }
 
-void TSquishBase::Rescan() {
-    Reader.Reset();
-    FreeCache();
-    Index.clear();
+bool TSquishBase::LoadList() {
+    if (!Exists()) {
+        Header = TSqBaseHeader::Empty();
+        Index.clear();
+        IndexSorted = true;
+        ListedDataName.clear();
+        ListedDataSize = 0;
+        DropCache();
+        FileStamp = {};
+        return false;
+    }
     TSquishFiles files(*this, false, true, ShortOpenTimeoutMs);
-    Header = files.ReadHeader();
-    Index = files.ReadIndex(Header.NumMsg);
+    TSqBaseHeader header = files.ReadHeader();
+    std::vector<TSqIndexRecord> index = files.ReadIndex(header.NumMsg);
+    Header = header;
+    Index = std::move(index);
     IndexSorted =
         std::is_sorted(Index.begin(), Index.end(),
                        [](const TSqIndexRecord& a, const TSqIndexRecord& b) { return a.UmsgId < b.UmsgId; });
-    FreeCache();
+    DropCache();
     ListedDataName = files.DataName;
     ListedDataSize = files.DataSize;
     FileStamp = FileStampOf(ListedDataName);
+    return true;
 }
 
-void TSquishBase::FreeCache() {
+void TSquishBase::DropCache() {
+    Reader.Reset();
     Cache.clear();
     Cache.resize(Index.size());
 }
@@ -425,10 +469,17 @@ std::unique_ptr<TCustomMsg> TSquishBase::NewMsg() {
 
 namespace {
 
-// The first free frame that holds `length` bytes, unlinked from the free chain; 0 when
-// none does.
-uint32_t TakeFreeFrame(TSquishFiles& files, TSqBaseHeader& header, uint32_t length, TSqFrameHeader& taken) {
-    uint32_t prev = 0;
+// A free frame chosen for a new message, and its place in the free chain.
+struct TFreeFrame {
+    uint32_t Offset = 0; // 0: none fits
+    uint32_t Prev = 0;
+    TSqFrameHeader Frame;
+};
+
+// The first free frame that holds `length` bytes (first fit), its neighbours checked; nothing
+// is written.
+TFreeFrame FindFreeFrame(TSquishFiles& files, const TSqBaseHeader& header, uint32_t length) {
+    TFreeFrame found;
     uint64_t steps = 0;
     for (uint32_t offset = header.FreeFrame; offset != 0;) {
         if (++steps > MaxFrames(files.DataSize))
@@ -440,86 +491,111 @@ uint32_t TakeFreeFrame(TSquishFiles& files, TSqBaseHeader& header, uint32_t leng
         if (frame.FrameLength >= length) {
             if (frame.Next != 0)
                 files.ReadFrame(frame.Next);
-            files.SetNext(header, prev, frame.Next, &TSqBaseHeader::FreeFrame);
-            files.SetPrev(header, frame.Next, prev, &TSqBaseHeader::LastFreeFrame);
-            taken = frame;
-            return offset;
+            found.Offset = offset;
+            found.Frame = frame;
+            return found;
         }
-        prev = offset;
+        found.Prev = offset;
         offset = frame.Next;
     }
-    return 0;
+    return {};
+}
+
+// Takes the frame out of the free chain, the link that walkers follow first, so that a
+// process killed afterwards leaves an unused frame, never one in both chains.
+void UnlinkFreeFrame(TSquishFiles& files, TSqBaseHeader& header, const TFreeFrame& free) {
+    files.SetNext(header, free.Prev, free.Frame.Next, &TSqBaseHeader::FreeFrame);
+    files.SetPrev(header, free.Frame.Next, free.Prev, &TSqBaseHeader::LastFreeFrame);
+    if (free.Prev == 0 || free.Frame.Next == 0)
+        files.WriteHeader(header);
+    files.FlushData();
+}
+
+// The recipient's hash over the name as stored, as every other tool computes it.
+uint32_t StoredNameHash(const TSquishMsg& msg) {
+    std::string_view to(reinterpret_cast<const char*>(&msg.Header[smTo]), 36);
+    return SquishHash(to.substr(0, to.find('\0')));
 }
 
 } // namespace
 
-bool TSquishBase::WriteMsg(TCustomMsg* msg) {
-    auto* squish = dynamic_cast<TSquishMsg*>(msg);
-    if (!squish || squish->Base() != this)
-        return false;
-    try {
-        TSquishFiles files(*this, true, true);
-        TSqBaseHeader header = files.ReadHeader();
-        // Only the last record is needed: appending stays cheap in a base of any size.
-        const TSqIndexRecord last = files.ReadLastIndexRecord(header.NumMsg);
-        // A new frame at an end mark inside the file would overwrite messages.
-        if (header.EndFrame < SqBaseHeaderSize || header.EndFrame < files.DataSize)
-            Damaged("the end mark of \"" + files.DataName + "\" lies inside the file");
-        if (header.LastFrame != 0)
-            files.ReadFrame(header.LastFrame);
+// A message reaches the files in the order that keeps every state readable: its frame and
+// text past the end (or in a frame already out of the free chain), the link from the old
+// last frame, the index record past the counted ones, and the base header that counts it.
+// Each step is flushed before the next; a failure puts back every byte.
+TMsgId TSquishBase::StoreMsg(TCustomMsg& msg) {
+    auto* squish = dynamic_cast<TSquishMsg*>(&msg);
+    if (!squish)
+        throw std::logic_error("a Squish base stores only its own messages");
+    TSquishFiles files(*this, true, true);
+    TFileTransaction tx;
+    files.Begin(tx);
+    TSqBaseHeader header = files.ReadHeader();
+    // Only the last record is needed: appending stays cheap in a base of any size.
+    const TSqIndexRecord last = files.ReadLastIndexRecord(header.NumMsg);
+    if (header.LastFrame != 0)
+        files.ReadFrame(header.LastFrame);
 
-        uint32_t ctrlLength = 0;
-        const std::string data = squish->Serialize(ctrlLength);
-        const auto length = static_cast<uint32_t>(data.size());
-
-        TSqFrameHeader frame;
-        uint32_t offset = TakeFreeFrame(files, header, length, frame);
-        if (offset == 0) {
-            if (uint64_t(header.EndFrame) + SqFrameHeaderSize + length > UINT32_MAX)
-                throw EFileError("\"" + files.DataName + "\" is full", 0);
-            offset = header.EndFrame;
-            header.EndFrame += SqFrameHeaderSize + length;
-            frame = TSqFrameHeader();
-            frame.FrameLength = length;
-        }
-        frame.Id = SqFrameSignature;
-        frame.MsgLength = length;
-        frame.CtrlLength = ctrlLength;
-        frame.FrameType = SqFrameMessage;
-        frame.Prev = header.LastFrame;
-        frame.Next = 0;
-        files.SetNext(header, header.LastFrame, offset, &TSqBaseHeader::BeginFrame);
-        header.LastFrame = offset;
-        files.WriteFrame(offset, frame);
-        files.Data->WriteBuffer(data.data(), length);
-
-        // UMSGIDs must keep growing even when a tool left the counter behind.
-        const TMsgId id = std::max(header.Uid, header.NumMsg == 0 ? 1 : last.UmsgId + 1);
-        const TSqIndexRecord record{offset, id, SquishHash(squish->ToName)};
-        files.WriteIndexRecord(header.NumMsg, record);
-        // Until the next rescan the list shows what this base knows it changed.
-        if (header.NumMsg == Index.size()) {
-            Index.push_back(record);
-            Cache.resize(Index.size());
-        }
-        squish->Position = static_cast<int>(header.NumMsg);
-        header.NumMsg += 1;
-        header.HighMsg += 1;
-        header.Uid = id + 1;
-        files.WriteHeader(header);
-        files.Flush();
-
-        squish->FrameOffset = offset;
-        squish->Frame = frame;
-        squish->TextLength = length - SqMsgHeaderSize;
-        squish->Loaded = true;
-        SetRead(id, true);
-    } catch (const std::exception&) {
-        return FailChange(DataFileName());
+    uint32_t ctrlLength = 0;
+    const std::string data = squish->Serialize(ctrlLength);
+    const auto length = static_cast<uint32_t>(data.size());
+    const TFreeFrame free = FindFreeFrame(files, header, length);
+    uint32_t offset;
+    TSqFrameHeader frame;
+    if (free.Offset != 0) {
+        UnlinkFreeFrame(files, header, free);
+        offset = free.Offset;
+        frame = free.Frame;
+    } else {
+        // At the file's real end: what a killed append left past the end mark is never
+        // referenced and is simply written over.
+        if (uint64_t(files.DataSize) + SqFrameHeaderSize + length > UINT32_MAX)
+            throw EFileError("\"" + files.DataName + "\" is full", 0);
+        offset = static_cast<uint32_t>(files.DataSize);
+        frame.FrameLength = length;
+        header.EndFrame = offset + SqFrameHeaderSize + length;
     }
-    TCustomBase::WriteMsg(msg);
-    Invalidate();
-    return true;
+    frame.Id = SqFrameSignature;
+    frame.MsgLength = length;
+    frame.CtrlLength = ctrlLength;
+    frame.FrameType = SqFrameMessage;
+    frame.Prev = header.LastFrame;
+    frame.Next = 0;
+    files.WriteFrame(offset, frame);
+    files.Put(*files.Data, int64_t(offset) + SqFrameHeaderSize, data.data(), length);
+    files.FlushData();
+
+    files.SetNext(header, header.LastFrame, offset, &TSqBaseHeader::BeginFrame);
+    header.LastFrame = offset;
+    files.FlushData();
+
+    // UMSGIDs must keep growing even when a tool left the counter behind.
+    const TMsgId id = std::max(header.Uid, header.NumMsg == 0 ? 1 : last.UmsgId + 1);
+    const TSqIndexRecord record{offset, id, StoredNameHash(*squish)};
+    files.WriteIndexRecord(header.NumMsg, record);
+    files.FlushIndex();
+
+    const uint32_t position = header.NumMsg;
+    header.NumMsg += 1;
+    header.HighMsg += 1;
+    header.Uid = id + 1;
+    files.WriteHeader(header);
+    files.FlushData();
+    tx.Commit();
+
+    // Until the next rescan the list shows what this base knows it changed.
+    if (position == Index.size()) {
+        Index.push_back(record);
+        IndexSorted = IndexSorted && (Index.size() < 2 || Index[Index.size() - 2].UmsgId < id);
+        Cache.resize(Index.size());
+        ListedDataSize = std::max<int64_t>(ListedDataSize, int64_t(offset) + SqFrameHeaderSize + length);
+    }
+    squish->Position = static_cast<int>(position);
+    squish->FrameOffset = offset;
+    squish->Frame = frame;
+    squish->TextLength = length - SqMsgHeaderSize;
+    squish->Loaded = true;
+    return id;
 }
 
 namespace {
@@ -534,129 +610,117 @@ void FreeFrame(TSquishFiles& files, TSqBaseHeader& header, uint32_t offset, TSqF
     files.WriteFrame(offset, frame);
 }
 
-} // namespace
-
-bool TSquishBase::DeleteMsg(TMsgId id) {
-    try {
-        TSquishFiles files(*this, true, true);
-        TSqBaseHeader header = files.ReadHeader();
-        std::vector<TSqIndexRecord> index = files.ReadIndex(header.NumMsg);
-        if (header.NumMsg == 0)
-            return false;
-        auto it = std::find_if(index.begin(), index.end(),
-                               [id](const TSqIndexRecord& r) { return r.UmsgId == id; });
-        if (it == index.end())
-            return true;
-        const uint32_t offset = it->Offset;
-        TSqFrameHeader frame = files.ReadFrame(offset);
-        if (frame.FrameType == SqFrameFree)
-            Damaged("a deleted message is still in the index of \"" + files.DataName + "\"");
-        // Every frame about to change is checked before the first write.
-        for (uint32_t neighbour : {frame.Prev, frame.Next, header.LastFreeFrame})
-            if (neighbour != 0)
-                files.ReadFrame(neighbour);
-        files.SetNext(header, frame.Prev, frame.Next, &TSqBaseHeader::BeginFrame);
-        files.SetPrev(header, frame.Next, frame.Prev, &TSqBaseHeader::LastFrame);
-        FreeFrame(files, header, offset, frame);
-        header.NumMsg -= 1;
-        header.HighMsg -= 1;
-        files.WriteHeader(header);
-        index.erase(it);
-        files.WriteIndex(index);
-        files.Flush();
-        if (int position = IndexOfId(id); position >= 0)
-            Index.erase(Index.begin() + position);
-    } catch (const std::exception&) {
-        return FailChange(DataFileName());
-    }
-    FreeCache();
-    Invalidate();
-    return true;
-}
-
-namespace {
-
 int Percent(size_t k, size_t n) {
     return n > 1 ? static_cast<int>(k * 50 / (n - 1)) : 50;
 }
 
+// One message: its frame leaves the message chain for the end of the free chain.
+void DeleteOne(TSquishFiles& files, TSqBaseHeader& header, std::vector<TSqIndexRecord>& index, size_t position) {
+    const uint32_t offset = index[position].Offset;
+    TSqFrameHeader frame = files.ReadFrame(offset);
+    if (frame.FrameType == SqFrameFree)
+        Damaged("a deleted message is still in the index of \"" + files.DataName + "\"");
+    // Every frame about to change is checked before the first write.
+    for (uint32_t neighbour : {frame.Prev, frame.Next, header.LastFreeFrame})
+        if (neighbour != 0)
+            files.ReadFrame(neighbour);
+    files.SetNext(header, frame.Prev, frame.Next, &TSqBaseHeader::BeginFrame);
+    files.SetPrev(header, frame.Next, frame.Prev, &TSqBaseHeader::LastFrame);
+    FreeFrame(files, header, offset, frame);
+    files.FlushData();
+    index.erase(index.begin() + static_cast<ptrdiff_t>(position));
+}
+
+// Several messages in one pass: the freed frames, in file order, become the tail of the
+// free chain, and the message chain is relinked in index order.
+void DeleteMany(TSquishFiles& files, TSqBaseHeader& header, std::vector<TSqIndexRecord>& index,
+                const std::vector<size_t>& positions, const TProgress& progress) {
+    std::vector<TSqIndexRecord> selected, remaining;
+    for (size_t p = 0, k = 0; p < index.size(); ++p)
+        (k < positions.size() && positions[k] == p ? (++k, selected) : remaining).push_back(index[p]);
+    auto byOffset = [](const TSqIndexRecord& a, const TSqIndexRecord& b) { return a.Offset < b.Offset; };
+    std::sort(selected.begin(), selected.end(), byOffset);
+
+    // Read and check every frame first, so a damaged base is left as it was.
+    std::vector<TSqFrameHeader> freed, kept;
+    for (const TSqIndexRecord& r : selected) {
+        freed.push_back(files.ReadFrame(r.Offset));
+        if (freed.back().FrameType == SqFrameFree)
+            Damaged("a deleted message is still in the index of \"" + files.DataName + "\"");
+    }
+    std::vector<size_t> keptOrder(remaining.size());
+    for (size_t i = 0; i < keptOrder.size(); ++i)
+        keptOrder[i] = i;
+    std::sort(keptOrder.begin(), keptOrder.end(),
+              [&](size_t a, size_t b) { return remaining[a].Offset < remaining[b].Offset; });
+    kept.resize(remaining.size());
+    for (size_t i : keptOrder)
+        kept[i] = files.ReadFrame(remaining[i].Offset);
+    if (header.LastFreeFrame != 0)
+        files.ReadFrame(header.LastFreeFrame);
+
+    for (size_t k = 0; k < selected.size(); ++k) {
+        if (progress)
+            progress(Percent(k, selected.size()));
+        TSqFrameHeader& frame = freed[k];
+        frame.Prev = k == 0 ? header.LastFreeFrame : selected[k - 1].Offset;
+        frame.Next = k + 1 < selected.size() ? selected[k + 1].Offset : 0;
+        frame.FrameType = SqFrameFree;
+        files.WriteFrame(selected[k].Offset, frame);
+    }
+    header.BeginFrame = remaining.empty() ? 0 : remaining.front().Offset;
+    header.LastFrame = remaining.empty() ? 0 : remaining.back().Offset;
+    files.SetNext(header, header.LastFreeFrame, selected.front().Offset, &TSqBaseHeader::FreeFrame);
+    header.LastFreeFrame = selected.back().Offset;
+
+    for (size_t k = 0; k < keptOrder.size(); ++k) {
+        if (progress)
+            progress(50 + Percent(k, keptOrder.size()));
+        const size_t p = keptOrder[k];
+        kept[p].Prev = p == 0 ? 0 : remaining[p - 1].Offset;
+        kept[p].Next = p + 1 < remaining.size() ? remaining[p + 1].Offset : 0;
+        files.WriteFrame(remaining[p].Offset, kept[p]);
+    }
+    files.FlushData();
+    index = std::move(remaining);
+}
+
 } // namespace
 
-bool TSquishBase::DeleteMsgs(const std::vector<TMsgId>& ids, const TProgress& progress) {
-    if (ids.empty())
-        return true;
-    try {
-        TSquishFiles files(*this, true, true);
-        TSqBaseHeader header = files.ReadHeader();
-        if (header.NumMsg == 0)
-            return false;
-        std::vector<TSqIndexRecord> index = files.ReadIndex(header.NumMsg);
-        std::vector<TMsgId> wanted(ids);
-        std::sort(wanted.begin(), wanted.end());
-        std::vector<TSqIndexRecord> selected, remaining;
-        for (const TSqIndexRecord& r : index)
-            (std::binary_search(wanted.begin(), wanted.end(), r.UmsgId) ? selected : remaining).push_back(r);
-        if (selected.empty())
-            return true;
-        auto byOffset = [](const TSqIndexRecord& a, const TSqIndexRecord& b) { return a.Offset < b.Offset; };
-        std::sort(selected.begin(), selected.end(), byOffset);
+size_t TSquishBase::RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& progress) {
+    TSquishFiles files(*this, true, true);
+    TFileTransaction tx;
+    files.Begin(tx);
+    TSqBaseHeader header = files.ReadHeader();
+    std::vector<TSqIndexRecord> index = files.ReadIndex(header.NumMsg);
+    std::vector<TMsgId> wanted(ids);
+    std::sort(wanted.begin(), wanted.end());
+    std::vector<size_t> positions;
+    for (size_t p = 0; p < index.size(); ++p)
+        if (std::binary_search(wanted.begin(), wanted.end(), index[p].UmsgId))
+            positions.push_back(p);
+    if (positions.empty())
+        return 0;
+    // The tosser exports what lies above its high-water mark: a message below it that goes
+    // takes the mark down with it, so the next message written is above it.
+    header.HighWater -= static_cast<uint32_t>(
+        std::count_if(positions.begin(), positions.end(), [&](size_t p) { return p < header.HighWater; }));
+    if (positions.size() == 1)
+        DeleteOne(files, header, index, positions.front());
+    else
+        DeleteMany(files, header, index, positions, progress);
+    files.WriteIndex(index);
+    files.FlushIndex();
+    header.NumMsg -= static_cast<uint32_t>(positions.size());
+    header.HighMsg -= std::min<uint32_t>(header.HighMsg, static_cast<uint32_t>(positions.size()));
+    files.WriteHeader(header);
+    files.FlushData();
+    tx.Commit();
 
-        // Read and check every frame first, so a damaged base is left as it was.
-        std::vector<TSqFrameHeader> freed, kept;
-        for (const TSqIndexRecord& r : selected) {
-            freed.push_back(files.ReadFrame(r.Offset));
-            if (freed.back().FrameType == SqFrameFree)
-                Damaged("a deleted message is still in the index of \"" + files.DataName + "\"");
-        }
-        std::vector<size_t> keptOrder(remaining.size());
-        for (size_t i = 0; i < keptOrder.size(); ++i)
-            keptOrder[i] = i;
-        std::sort(keptOrder.begin(), keptOrder.end(),
-                  [&](size_t a, size_t b) { return remaining[a].Offset < remaining[b].Offset; });
-        kept.resize(remaining.size());
-        for (size_t i : keptOrder)
-            kept[i] = files.ReadFrame(remaining[i].Offset);
-        if (header.LastFreeFrame != 0)
-            files.ReadFrame(header.LastFreeFrame);
-
-        // The selected frames, in file order, become the tail of the free chain.
-        for (size_t k = 0; k < selected.size(); ++k) {
-            if (progress)
-                progress(Percent(k, selected.size()));
-            TSqFrameHeader& frame = freed[k];
-            frame.Prev = k == 0 ? header.LastFreeFrame : selected[k - 1].Offset;
-            frame.Next = k + 1 < selected.size() ? selected[k + 1].Offset : 0;
-            frame.FrameType = SqFrameFree;
-            files.WriteFrame(selected[k].Offset, frame);
-            header.NumMsg -= 1;
-            header.HighMsg -= 1;
-        }
-        header.BeginFrame = remaining.empty() ? 0 : remaining.front().Offset;
-        header.LastFrame = remaining.empty() ? 0 : remaining.back().Offset;
-        files.SetNext(header, header.LastFreeFrame, selected.front().Offset, &TSqBaseHeader::FreeFrame);
-        header.LastFreeFrame = selected.back().Offset;
-        files.WriteHeader(header);
-
-        // The message chain follows the index order.
-        for (size_t k = 0; k < keptOrder.size(); ++k) {
-            if (progress)
-                progress(50 + Percent(k, keptOrder.size()));
-            const size_t p = keptOrder[k];
-            kept[p].Prev = p == 0 ? 0 : remaining[p - 1].Offset;
-            kept[p].Next = p + 1 < remaining.size() ? remaining[p + 1].Offset : 0;
-            files.WriteFrame(remaining[p].Offset, kept[p]);
-        }
-        files.WriteIndex(remaining);
-        files.Flush();
-        std::erase_if(Index, [&](const TSqIndexRecord& r) {
-            return std::binary_search(wanted.begin(), wanted.end(), r.UmsgId);
-        });
-    } catch (const std::exception&) {
-        return FailChange(DataFileName());
-    }
-    FreeCache();
-    Invalidate();
-    return true;
+    std::erase_if(Index,
+                  [&](const TSqIndexRecord& r) { return std::binary_search(wanted.begin(), wanted.end(), r.UmsgId); });
+    DropCache();
+    return positions.size();
 }
 
 int TSquishBase::FindNearest(TMsgId id) {
@@ -683,14 +747,6 @@ TMsgId TSquishBase::GetLastRead() {
     return LastRead;
 }
 
-void TSquishBase::SetRead(TMsgId id, bool value) {
-    SetReadMark(id, value);
-}
-
-bool TSquishBase::IsRead(TMsgId id) {
-    return HasReadMark(id);
-}
-
 void TSquishBase::LoadLastRead() {
     // Without a pointer the reader starts at the first message.
     if (!LastReadFile.Load(SiblingFileName(Path, "L"), UserIndex, LastRead))
@@ -703,21 +759,8 @@ void TSquishBase::SaveLastRead() {
         StoredLastRead = LastRead;
 }
 
-void TSquishBase::SetUserIndex(int index) {
-    if (index == UserIndex)
-        return;
-    SaveLastRead();
-    SaveReadMarks(SiblingFileName(Path, "R"), true);
-    TCustomBase::SetUserIndex(index);
-    LoadLastRead();
-    LoadReadMarks(SiblingFileName(Path, "R"));
-}
-
-void TSquishBase::Close() {
-    Reader.Reset();
-    SaveLastRead();
-    SaveReadMarks(SiblingFileName(Path, "R"), true);
-    FreeCache();
+std::string TSquishBase::ReadingsFileName() const {
+    return SiblingFileName(Path, "R");
 }
 
 } // namespace tavro

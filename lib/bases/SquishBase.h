@@ -49,26 +49,19 @@ private:
 // and read marks (.SQR) sit beside it. The message id is the UMSGID.
 class TSquishBase final : public TCustomBase {
 public:
-    // Creates an empty base when the .SQD does not exist; throws when that fails.
+    // Touches no file: a missing base lists nothing until CreateIfMissing makes it.
     TSquishBase(std::string path, std::string echoTag, std::string netmailTag);
     ~TSquishBase() override;
 
     int GetCount() override;
     TCustomMsg* GetMsg(int position) override;
     TMsgId GetMsgId(int position) override;
-    bool WriteMsg(TCustomMsg* msg) override;
     void SetLastRead(TMsgId id) override;
     TMsgId GetLastRead() override;
-    void SetRead(TMsgId id, bool value) override;
-    bool IsRead(TMsgId id) override;
-    void SetUserIndex(int index) override;
-    void Rescan() override;
-    void Close() override;
     void Invalidate() override;
     bool IsChanged() override;
+    bool Exists() override;
     std::unique_ptr<TCustomMsg> NewMsg() override;
-    bool DeleteMsg(TMsgId id) override;
-    bool DeleteMsgs(const std::vector<TMsgId>& ids, const TProgress& progress) override;
     int FindNearest(TMsgId id) override;
     int IndexOfId(TMsgId id) override;
 
@@ -79,11 +72,18 @@ public:
     // longer holds it.
     std::string ReadText(const TSquishMsg& msg) const;
 
+protected:
+    bool LoadList() override;
+    TMsgId StoreMsg(TCustomMsg& msg) override;
+    size_t RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& progress) override;
+    void CreateStorage() override;
+    std::string DamagedFileName() const override { return DataFileName(); }
+    std::string ReadingsFileName() const override;
+    void LoadLastRead() override;
+    void SaveLastRead() override;
+    void DropCache() override;
+
 private:
-    void CreateFiles();
-    void LoadLastRead();
-    void SaveLastRead();
-    void FreeCache();
 
     TSqBaseHeader Header;
     // Just over the two headers a message read needs.

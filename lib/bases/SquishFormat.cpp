@@ -17,6 +17,7 @@ TSqBaseHeader TSqBaseHeader::Decode(const uint8_t* raw) {
     h.HeaderLength = GetLE16(raw + 0);
     h.NumMsg = GetLE32(raw + 4);
     h.HighMsg = GetLE32(raw + 8);
+    h.HighWater = GetLE32(raw + 16);
     h.Uid = GetLE32(raw + 20);
     h.BeginFrame = GetLE32(raw + 104);
     h.LastFrame = GetLE32(raw + 108);
@@ -32,6 +33,7 @@ std::array<uint8_t, SqBaseHeaderSize> TSqBaseHeader::Encode() const {
     PutLE16(&raw[0], HeaderLength);
     PutLE32(&raw[4], NumMsg);
     PutLE32(&raw[8], HighMsg);
+    PutLE32(&raw[16], HighWater);
     PutLE32(&raw[20], Uid);
     PutLE32(&raw[104], BeginFrame);
     PutLE32(&raw[108], LastFrame);

@@ -22,7 +22,8 @@ struct TSqBaseHeader {
     uint16_t HeaderLength = SqBaseHeaderSize;
     uint32_t NumMsg = 0;
     uint32_t HighMsg = 0;
-    uint32_t Uid = 1; // the next UMSGID
+    uint32_t HighWater = 0; // the tosser's: messages up to this number are exported
+    uint32_t Uid = 1;       // the next UMSGID
     uint32_t BeginFrame = 0;
     uint32_t LastFrame = 0;
     uint32_t FreeFrame = 0;

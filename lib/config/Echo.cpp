@@ -1,7 +1,6 @@
 #include "Echo.h"
 
 #include "bases/BaseFactory.h"
-#include "core/Settings.h"
 
 namespace tavro {
 
@@ -9,27 +8,24 @@ TEcho::~TEcho() {
     CloseBase();
 }
 
-TCustomBase* TEcho::GetBase() {
+TBaseRef TEcho::GetBase() {
     if (Base_)
         return Base_;
     std::string echoTag = EchoType == etEchomail ? Name : std::string();
     std::string netmailTag = EchoType == etNetmail ? Name : std::string();
     try {
-        Base_ = CreateBase(BaseType, Path, echoTag, netmailTag);
+        Base_ = NewBase(BaseType, Path, echoTag, netmailTag);
     } catch (const std::exception&) {
-        Base_ = nullptr;
+        Base_.Reset();
     }
-    if (Base_) {
+    // Scan files and path substitutions are the program's settings as they are at each write.
+    if (Base_)
         Base_->DoNotIgnoreSoftCR = (Flags & efKeepSoftCR) != 0;
-        Base_->ScanFiles = {Settings().NetmailFlag, Settings().EchoscanFile, Settings().PathSubst};
-    }
     return Base_;
 }
 
 void TEcho::CloseBase() {
-    if (Base_)
-        Base_->Release();
-    Base_ = nullptr;
+    Base_.Reset();
 }
 
 void TEcho::SetPath(const std::string& path) {

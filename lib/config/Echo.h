@@ -1,13 +1,12 @@
 #pragma once
 
 #include "core/Address.h"
+#include "core/Base.h"
 
 #include <cstdint>
 #include <string>
 
 namespace tavro {
-
-class TCustomBase;
 
 enum TEchoType : uint8_t { etNetmail = 0, etEchomail = 1, etBadmail = 2 };
 
@@ -37,14 +36,16 @@ public:
     std::string Path;
     std::string DefCC;
 
-    // The open base, opening it first; null when it cannot be opened (tried again next time).
-    TCustomBase* GetBase();
-    TCustomBase* Base() const { return Base_; }
+    // A reference to the area's base, made first when there is none; empty for a base type
+    // without storage. Opening creates no file.
+    TBaseRef GetBase();
+    TCustomBase* Base() const { return Base_.Get(); }
+    // Lets go of the area's reference; a composer holding another keeps the base.
     void CloseBase();
     void SetPath(const std::string& path);
 
 private:
-    TCustomBase* Base_ = nullptr;
+    TBaseRef Base_;
 };
 
 } // namespace tavro

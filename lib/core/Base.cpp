@@ -2,31 +2,33 @@
 
 #include "FileUtils.h"
 #include "Readings.h"
+#include "Settings.h"
 #include "StrUtils.h"
 #include "UserInterface.h"
+
+#include <algorithm>
 
 namespace tavro {
 
 namespace {
 
-constexpr int ScanFileBufSize = 4096;
-
-void AppendTagLine(const std::string& scanFile, const std::string& tag) {
+void AppendTagLine(const std::string& scanFile, const std::string& line) {
     std::string name = Trim(scanFile);
-    if (tag.empty() || name.empty())
+    if (line.empty() || name.empty())
         return;
     try {
-        auto file =
-            OpenWithRetry(NormalizeSeparators(name), TOpenMode::ReadWriteSharedCreate, ScanFileBufSize);
-        file->Seek(0, TSeekOrigin::End);
-        file->WriteLine(tag);
-        file->Flush();
+        AppendToFile(ResolveCase(NormalizeSeparators(name)), line + "\r\n");
     } catch (const std::exception&) {
         // The tosser rescans anyway; a missing flag line must not fail the write.
     }
 }
 
 } // namespace
+
+void ReportProgress(const TProgress& progress, size_t k, size_t n) {
+    if (progress)
+        progress(n <= 1 ? -1 : static_cast<int>(k * 100 / (n - 1)));
+}
 
 TCustomBase::TCustomBase(std::string path, std::string echoTag, std::string netmailTag)
     : Path(std::move(path)), NetmailTag(std::move(netmailTag)), EchoTag(std::move(echoTag)) {}
@@ -38,54 +40,11 @@ void TCustomBase::Release() {
         delete this;
 }
 
-bool TCustomBase::WriteMsg(TCustomMsg*) {
-    AppendScanFiles(NetmailTag, EchoTag);
-    return true;
+const TGlobalSettings& TCustomBase::CurrentSettings() const {
+    return ScanSettings ? *ScanSettings : Settings();
 }
 
-bool TCustomBase::FailChange(const std::string& fileName) {
-    try {
-        throw;
-    } catch (const EDamagedBase&) {
-        ShowBaseDamaged(fileName);
-    } catch (...) {
-        ShowCantOpenBase();
-    }
-    return false;
-}
-
-void TCustomBase::AppendScanFiles(const std::string& netmailLine, const std::string& echoLine) {
-    AppendTagLine(ScanFiles.NetmailFlag, netmailLine);
-    AppendTagLine(ScanFiles.EchoscanFile, echoLine);
-}
-
-void TCustomBase::SetRead(TMsgId, bool) {}
-
-bool TCustomBase::IsRead(TMsgId id) {
-    return GetLastRead() >= id;
-}
-
-void TCustomBase::SetUserIndex(int index) {
-    UserIndex = index;
-}
-
-void TCustomBase::SetUser(int index, const std::string& name) {
-    // The old user's records are saved under the old name.
-    SetUserIndex(index);
-    UserName = name;
-}
-
-void TCustomBase::Close() {}
-
-bool TCustomBase::DeleteMsgs(const std::vector<TMsgId>& ids, const TProgress& progress) {
-    const int64_t high = static_cast<int64_t>(ids.size()) - 1;
-    for (size_t i = 0; i < ids.size(); ++i) {
-        if (progress)
-            progress(high == 0 ? -1 : static_cast<int>(static_cast<int64_t>(i) * 100 / high));
-        DeleteMsg(ids[i]);
-    }
-    return true;
-}
+// --- listing ---
 
 int TCustomBase::FindNearest(TMsgId id) {
     int result = 0;
@@ -114,7 +73,102 @@ bool TCustomBase::HasUnread() {
     return false;
 }
 
-void TCustomBase::SetReadMark(TMsgId id, bool value) {
+void TCustomBase::Rescan() {
+    try {
+        HasList_ = LoadList();
+    } catch (...) {
+        // The old list stays, and the next look asks again.
+        Invalidate();
+        throw;
+    }
+}
+
+// --- changes ---
+
+bool TCustomBase::FailChange() {
+    try {
+        throw;
+    } catch (const EDamagedBase&) {
+        ShowBaseDamaged(DamagedFileName());
+    } catch (...) {
+        ShowCantOpenBase();
+    }
+    Invalidate();
+    return false;
+}
+
+bool TCustomBase::WriteMsg(TCustomMsg* msg) {
+    if (msg == nullptr || msg->Base() != this)
+        return false;
+    TMsgId id;
+    try {
+        // A stored message reads its text before the base's files are taken for writing,
+        // which would keep that read out.
+        msg->GetKludges();
+        id = StoreMsg(*msg);
+    } catch (const std::exception&) {
+        return FailChange();
+    }
+    SetRead(id, true);
+    AppendScanLines(id);
+    Invalidate();
+    return true;
+}
+
+void TCustomBase::AppendScanLines(TMsgId id) {
+    const TGlobalSettings& settings = CurrentSettings();
+    std::string line = ScanLine(id);
+    AppendTagLine(settings.NetmailFlag, NetmailTag.empty() ? "" : line.empty() ? NetmailTag : line);
+    AppendTagLine(settings.EchoscanFile, EchoTag.empty() ? "" : line.empty() ? EchoTag : line);
+}
+
+bool TCustomBase::DeleteMsg(TMsgId id) {
+    try {
+        if (IndexOfId(id) < 0)
+            return false;
+        if (RemoveMsgs({id}, nullptr) == 0) {
+            // Another program deleted it since the list was read.
+            Invalidate();
+            return false;
+        }
+    } catch (const std::exception&) {
+        return FailChange();
+    }
+    Invalidate();
+    return true;
+}
+
+bool TCustomBase::DeleteMsgs(const std::vector<TMsgId>& ids, const TProgress& progress) {
+    std::vector<TMsgId> listed;
+    try {
+        for (TMsgId id : ids)
+            if (IndexOfId(id) >= 0)
+                listed.push_back(id);
+        std::sort(listed.begin(), listed.end());
+        listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
+        if (listed.empty())
+            return true;
+        RemoveMsgs(listed, progress);
+    } catch (const std::exception&) {
+        return FailChange();
+    }
+    Invalidate();
+    return true;
+}
+
+bool TCustomBase::CreateIfMissing() {
+    try {
+        if (!Exists())
+            CreateStorage();
+    } catch (const std::exception&) {
+        return FailChange();
+    }
+    return true;
+}
+
+// --- the current user ---
+
+void TCustomBase::SetRead(TMsgId id, bool value) {
     auto key = static_cast<int32_t>(id);
     int index;
     bool present = ReadSet.Find(key, index);
@@ -127,32 +181,58 @@ void TCustomBase::SetReadMark(TMsgId id, bool value) {
     }
 }
 
-bool TCustomBase::HasReadMark(TMsgId id) const {
+bool TCustomBase::IsRead(TMsgId id) const {
     return ReadSet.Contains(static_cast<int32_t>(id));
 }
 
-void TCustomBase::LoadReadMarks(const std::string& fileName) {
-    ReadSet.Clear();
-    ReadingsDirty = false;
-    LoadReadings(fileName, UserIndex, ReadSet);
+void TCustomBase::SetUserIndex(int index) {
+    if (index == UserIndex)
+        return;
+    SaveLastRead();
+    SaveReadMarks();
+    UserIndex = index;
+    LoadLastRead();
+    LoadReadMarks();
 }
 
-void TCustomBase::SaveReadMarks(const std::string& fileName, bool dropRepeated) {
+void TCustomBase::SetUser(int index, const std::string& name) {
+    // The old user's records are saved under the old name.
+    SetUserIndex(index);
+    UserName = name;
+}
+
+void TCustomBase::Close() {
+    SaveLastRead();
+    SaveReadMarks();
+    DropCache();
+}
+
+void TCustomBase::LoadReadMarks() {
+    ReadSet.Clear();
+    ReadingsDirty = false;
+    LoadReadings(ReadingsFileName(), UserIndex, ReadSet);
+}
+
+void TCustomBase::SaveReadMarks() {
     if (UserIndex < 0 || !ReadingsDirty)
         return;
-    TSortedList existing;
-    try {
-        const int count = GetCount();
-        std::vector<int32_t> ids;
-        ids.reserve(static_cast<size_t>(count));
-        for (int i = 0; i < count; ++i)
-            ids.push_back(static_cast<int32_t>(GetMsgId(i)));
-        existing.Assign(ids);
-    } catch (const std::exception&) {
-        // Without the list of messages no record can be told stale: keep the file as it is.
-        return;
+    // Records of deleted messages go only when the list says which messages exist; without
+    // one (a failed or missing rescan) every record stays.
+    TSortedList listed;
+    bool haveList = HasList_;
+    if (haveList) {
+        try {
+            const int count = GetCount();
+            std::vector<int32_t> ids;
+            ids.reserve(static_cast<size_t>(count));
+            for (int i = 0; i < count; ++i)
+                ids.push_back(static_cast<int32_t>(GetMsgId(i)));
+            listed.Assign(ids);
+        } catch (const std::exception&) {
+            haveList = false;
+        }
     }
-    SaveReadings(fileName, UserIndex, ReadSet, existing, dropRepeated);
+    SaveReadings(ReadingsFileName(), UserIndex, ReadSet, haveList ? &listed : nullptr, DropRepeatedReadings);
     ReadingsDirty = false;
 }
 

@@ -13,6 +13,8 @@
 
 namespace tavro {
 
+struct TGlobalSettings;
+
 // A base whose files contradict themselves: a frame or record outside the file, a chain
 // that loops. Reading such a base fails with this error and the area shows as locked.
 class EDamagedBase : public EFileError {
@@ -20,8 +22,11 @@ public:
     explicit EDamagedBase(const std::string& message) : EFileError(message, 0) {}
 };
 
-// Percentage done, 0..100.
+// Percentage done, 0..100 (-1 while the only message of a one-message delete goes).
 using TProgress = std::function<void(int)>;
+
+// Reports step k of n: k × 100 / (n - 1), or -1 when there is a single step.
+void ReportProgress(const TProgress& progress, size_t k, size_t n);
 
 // The storage formats, as the configuration numbers them.
 enum TBaseType : uint8_t { btMsg = 0, btSquish = 1, btJam = 2 };
@@ -29,17 +34,22 @@ enum TBaseType : uint8_t { btMsg = 0, btSquish = 1, btJam = 2 };
 // The id of no message (what GetMsgId answers outside the range).
 constexpr TMsgId NoMsgId = 0xFFFFFFFF;
 
-// The files a base appends its area's tag to after each stored message, and the path
-// substitutions ("tosser's prefix=our prefix") that turn our paths into the tosser's.
-struct TScanFiles {
-    std::string NetmailFlag;
-    std::string EchoscanFile;
-    std::vector<std::string> PathSubst;
-};
-
 // One area's message storage. Messages are reached by position (0..GetCount()-1, storage
 // order) or by id (stays with the message, grows with storage order). Reference counted:
-// the area holds one reference, an open composer another.
+// the area holds one reference, an open composer another (see TBaseRef).
+//
+// The contract, the same for every format:
+// - Listing (Rescan, GetCount, GetMsg, GetMsgId, FindNearest, IndexOfId, HasUnread) reads
+//   storage and throws EFileError when it cannot (EDamagedBase when the files contradict
+//   themselves); the caller shows the area as locked. A failed Rescan keeps the list it had
+//   and makes the next IsChanged answer true.
+// - Changes (WriteMsg, DeleteMsg, DeleteMsgs, CreateIfMissing) never throw. Each is complete
+//   or leaves the files exactly as they were; a failure shows one error box ("Can't open
+//   message base file." or the damaged-base box) and answers false. After a change the
+//   base is invalidated, so the caller rescans.
+// - Last-read pointers and read marks never throw: errors in their files are ignored.
+// - Opening never creates anything: a missing base lists no message; writers call
+//   CreateIfMissing first.
 class TCustomBase {
 public:
     TCustomBase(std::string path, std::string echoTag, std::string netmailTag);
@@ -55,36 +65,52 @@ public:
     // Replaces the path only; a format may normalise it.
     virtual void SetPath(std::string path) { Path = std::move(path); }
 
+    // --- listing ---
     virtual int GetCount() = 0;
     // The message at a position with its header read (cached); null out of range.
     virtual TCustomMsg* GetMsg(int position) = 0;
     // NoMsgId out of range.
     virtual TMsgId GetMsgId(int position) = 0;
-    // Appends `msg`, which must belong to this base. This default is what every format does
-    // after its own write: the tag lines of the scan files.
-    virtual bool WriteMsg(TCustomMsg* msg);
-    virtual void SetLastRead(TMsgId id) = 0;
-    virtual TMsgId GetLastRead() = 0;
-    virtual void SetRead(TMsgId id, bool value);
-    virtual bool IsRead(TMsgId id);
-    virtual void SetUserIndex(int index);
-    virtual void Rescan() = 0;
-    // Saves last-read and read marks, empties the message cache.
-    virtual void Close();
-    virtual void Invalidate() = 0;
-    virtual bool IsChanged() = 0;
-    // A new empty message of the base's own class, owned by the caller.
-    virtual std::unique_ptr<TCustomMsg> NewMsg() = 0;
-    virtual bool DeleteMsg(TMsgId id) = 0;
-    virtual bool DeleteMsgs(const std::vector<TMsgId>& ids, const TProgress& progress);
     // The last position whose id is not above `id`, 0 when none.
     virtual int FindNearest(TMsgId id);
     // -1 when absent.
     virtual int IndexOfId(TMsgId id);
     virtual bool HasUnread();
+    // Rereads the list and empties the message cache.
+    void Rescan();
+    // Makes the next IsChanged answer true.
+    virtual void Invalidate() = 0;
+    virtual bool IsChanged() = 0;
+    // Whether the storage is there (the directory, the header file).
+    virtual bool Exists() = 0;
+    // Whether the list comes from storage that a Rescan read (not from a missing base or no
+    // Rescan at all): only then can a read mark be told to belong to a deleted message.
+    bool HasList() const { return HasList_; }
 
+    // --- changes ---
+    // A new empty message of the base's own class, owned by the caller.
+    virtual std::unique_ptr<TCustomMsg> NewMsg() = 0;
+    // Appends `msg`, which must belong to this base, marks it read for the current user and
+    // writes the scan-file line. False for a message of another base.
+    bool WriteMsg(TCustomMsg* msg);
+    // False (and nothing changed, no box) for an id that is not in the list.
+    bool DeleteMsg(TMsgId id);
+    // Deletes those of the ids that are in the list, all or none.
+    bool DeleteMsgs(const std::vector<TMsgId>& ids, const TProgress& progress);
+    // Creates empty storage when there is none; true when the base exists afterwards.
+    bool CreateIfMissing();
+
+    // --- the current user ---
+    virtual void SetLastRead(TMsgId id) = 0;
+    virtual TMsgId GetLastRead() = 0;
+    void SetRead(TMsgId id, bool value);
+    bool IsRead(TMsgId id) const;
+    // Saves the old user's last-read pointer and read marks, then loads the new user's.
+    void SetUserIndex(int index);
     // Sets the user's name, which some formats keep beside the index, then the index.
     void SetUser(int index, const std::string& name);
+    // Saves last-read and read marks, empties the message cache.
+    void Close();
 
     std::string Path;
     int UserIndex = -1;
@@ -94,30 +120,90 @@ public:
     bool DoNotIgnoreSoftCR = false;
     // Code pages for text going in and out of this base.
     TCodePagePair CodePages = ActiveCodePages();
-    TScanFiles ScanFiles;
+    // Where the scan-file names and path substitutions are read at each write; null for the
+    // program's settings as they are at that moment.
+    const TGlobalSettings* ScanSettings = nullptr;
 
 protected:
-    // For a change that failed with the exception in flight: shows the damaged-base box
-    // naming `fileName` or the can't-open box, and answers false.
-    bool FailChange(const std::string& fileName);
+    // The storage steps each format supplies. They throw EFileError (EDamagedBase for
+    // damage) and change nothing of the base's state or files when they do.
 
-    // The lines after a stored message (the area's tags unless a format names its own);
-    // every error is ignored.
-    void AppendScanFiles(const std::string& netmailLine, const std::string& echoLine);
+    // Reads the list; false when the storage does not exist (an empty list).
+    virtual bool LoadList() = 0;
+    // Appends the message (its text already loaded) and answers its id.
+    virtual TMsgId StoreMsg(TCustomMsg& msg) = 0;
+    // Deletes these ids, all in the list; the number found in storage (a message another
+    // program deleted meanwhile is not there any more).
+    virtual size_t RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& progress) = 0;
+    virtual void CreateStorage() = 0;
+    // The file the damaged-base box names.
+    virtual std::string DamagedFileName() const { return Path; }
+    // The scan-file line of a stored message; empty: the area's tag.
+    virtual std::string ScanLine(TMsgId) const { return {}; }
+    // The read-marks file beside the base.
+    virtual std::string ReadingsFileName() const = 0;
+    // The current user's last-read pointer; errors are ignored.
+    virtual void LoadLastRead() = 0;
+    virtual void SaveLastRead() = 0;
+    // Frees the cached messages and anything else held open between reads.
+    virtual void DropCache() = 0;
 
-    // The current user's read marks, shared by all formats.
-    TSortedList ReadSet;
-    bool ReadingsDirty = false;
-    // SetRead and IsRead on ReadSet, for the formats that keep read marks.
-    void SetReadMark(TMsgId id, bool value);
-    bool HasReadMark(TMsgId id) const;
-    // Loads and saves ReadSet from and to `fileName` for UserIndex; errors are ignored.
-    // dropRepeated drops a second record for an id already merged.
-    void LoadReadMarks(const std::string& fileName);
-    void SaveReadMarks(const std::string& fileName, bool dropRepeated = false);
+    // The settings in use for scan files and path substitutions.
+    const TGlobalSettings& CurrentSettings() const;
+    // Squish keeps one record per id in its read-marks file.
+    bool DropRepeatedReadings = false;
 
 private:
+    // For a change that failed with the exception in flight: shows the damaged-base box or
+    // the can't-open box, and answers false.
+    bool FailChange();
+    void AppendScanLines(TMsgId id);
+    void LoadReadMarks();
+    void SaveReadMarks();
+
+    // The current user's read marks.
+    TSortedList ReadSet;
+    bool ReadingsDirty = false;
+    bool HasList_ = false;
     int RefCount_ = 1;
+};
+
+// Shares a base: holds one reference for its lifetime. The area keeps one, a composer
+// another; the base goes with the last.
+class TBaseRef {
+public:
+    TBaseRef() = default;
+    // Takes over the reference a new base starts with.
+    static TBaseRef Adopt(TCustomBase* base) { return TBaseRef(base); }
+    // Adds a reference to a base someone else holds.
+    static TBaseRef Share(TCustomBase* base) {
+        if (base)
+            base->AddRef();
+        return TBaseRef(base);
+    }
+    TBaseRef(const TBaseRef& other) : Base(other.Base) {
+        if (Base)
+            Base->AddRef();
+    }
+    TBaseRef(TBaseRef&& other) noexcept : Base(other.Base) { other.Base = nullptr; }
+    TBaseRef& operator=(TBaseRef other) noexcept {
+        std::swap(Base, other.Base);
+        return *this;
+    }
+    ~TBaseRef() { Reset(); }
+
+    void Reset() {
+        if (Base)
+            std::exchange(Base, nullptr)->Release();
+    }
+    TCustomBase* Get() const { return Base; }
+    TCustomBase* operator->() const { return Base; }
+    TCustomBase& operator*() const { return *Base; }
+    explicit operator bool() const { return Base != nullptr; }
+
+private:
+    explicit TBaseRef(TCustomBase* base) : Base(base) {}
+    TCustomBase* Base = nullptr;
 };
 
 } // namespace tavro

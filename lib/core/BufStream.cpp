@@ -1,5 +1,7 @@
 #include "BufStream.h"
 
+#include "FileChangeHook.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -86,6 +88,13 @@ void TBufStream::Fail(const char* what) const {
     throw EFileError(ErrorText(what, FileName_, code), code);
 }
 
+void TBufStream::DiscardBuffer() {
+    Dirty_ = false;
+    BufStart_ += BufPos_;
+    BufPos_ = 0;
+    BufCount_ = 0;
+}
+
 void TBufStream::DropBuffer() {
     Flush();
     BufStart_ += BufPos_;
@@ -100,6 +109,10 @@ void TBufStream::Flush() {
     int64_t left = BufCount_;
     int64_t offset = BufStart_;
     while (left > 0) {
+        if (int refused = RefusedFileChange(TFileChange::Write, FileName_)) {
+            errno = refused;
+            Fail("Cannot write file");
+        }
         ssize_t n = ::pwrite(Fd_, data, static_cast<size_t>(left), offset);
         if (n < 0) {
             if (errno == EINTR)
@@ -215,6 +228,10 @@ void TBufStream::SetSize(int64_t newSize) {
     Flush();
     if (newSize < 0) {
         errno = EINVAL;
+        Fail("Cannot set the size of file");
+    }
+    if (int refused = RefusedFileChange(TFileChange::Truncate, FileName_)) {
+        errno = refused;
         Fail("Cannot set the size of file");
     }
     if (::ftruncate(Fd_, newSize) != 0)

@@ -62,6 +62,9 @@ public:
     // Forgets what the buffer holds (after flushing it), so the next read sees the file as
     // it is now.
     void DropBuffer();
+    // Forgets what the buffer holds without writing it: a change being undone must not
+    // write its unflushed bytes after all.
+    void DiscardBuffer();
 
     // Up to the next CR (LF is not a line end); one LF right after the CR is skipped.
     std::string ReadLine();

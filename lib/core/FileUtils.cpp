@@ -1,10 +1,12 @@
 #include "FileUtils.h"
 
+#include "FileChangeHook.h"
 #include "StrUtils.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <cstdlib>
 #include <dirent.h>
@@ -14,6 +16,8 @@
 #include <unistd.h>
 
 namespace tavro {
+
+static bool WriteAll(int fd, std::string_view data);
 
 std::string NormalizeSeparators(std::string_view path) {
     std::string result(path);
@@ -131,12 +135,15 @@ bool MatchMask(std::string_view name, std::string_view mask) {
     return false;
 }
 
-std::vector<std::string> ListFiles(const std::string& dir, std::string_view mask) {
-    std::vector<std::string> names;
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d)
-        return names;
-    while (dirent* entry = ::readdir(d)) {
+namespace {
+
+// Adds the regular files of an open directory that match `mask`; false on a read error.
+bool CollectFiles(DIR* d, const std::string& dir, std::string_view mask, std::vector<std::string>& names) {
+    for (;;) {
+        errno = 0;
+        dirent* entry = ::readdir(d);
+        if (!entry)
+            return errno == 0;
         std::string_view name = entry->d_name;
         if (name == "." || name == ".." || !MatchMask(name, mask))
             continue;
@@ -146,9 +153,73 @@ std::vector<std::string> ListFiles(const std::string& dir, std::string_view mask
         if (regular)
             names.emplace_back(name);
     }
+}
+
+} // namespace
+
+std::vector<std::string> ListFiles(const std::string& dir, std::string_view mask) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d)
+        return names;
+    CollectFiles(d, dir, mask, names);
     ::closedir(d);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::vector<std::string> ListFilesOrThrow(const std::string& dir, std::string_view mask, bool& missing) {
+    std::vector<std::string> names;
+    missing = false;
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) {
+        const int code = errno;
+        if (code == ENOENT) {
+            missing = true;
+            return names;
+        }
+        throw EFileError("Cannot list directory \"" + dir + "\": " + std::strerror(code), code);
+    }
+    const bool whole = CollectFiles(d, dir, mask, names);
+    const int code = errno;
+    ::closedir(d);
+    if (!whole)
+        throw EFileError("Cannot list directory \"" + dir + "\": " + std::strerror(code), code);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void AppendToFile(const std::string& fileName, std::string_view data) {
+    auto fail = [&](int code) {
+        throw EFileError("Cannot append to \"" + fileName + "\": " + std::strerror(code), code);
+    };
+    const int fd = ::open(fileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        fail(errno);
+    int code = RefusedFileChange(TFileChange::Write, fileName);
+    if (code == 0 && !WriteAll(fd, data))
+        code = errno != 0 ? errno : EIO;
+    ::close(fd);
+    if (code != 0)
+        fail(code);
+}
+
+int LinkFile(const std::string& from, const std::string& to) {
+    if (int refused = RefusedFileChange(TFileChange::Link, to))
+        return refused;
+    return ::link(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int UnlinkFile(const std::string& fileName) {
+    if (int refused = RefusedFileChange(TFileChange::Unlink, fileName))
+        return refused;
+    return ::unlink(fileName.c_str()) == 0 ? 0 : errno;
+}
+
+int RenameFile(const std::string& from, const std::string& to) {
+    if (int refused = RefusedFileChange(TFileChange::Rename, from))
+        return refused;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode mode, int bufSize,

@@ -44,6 +44,19 @@ bool MatchMask(std::string_view name, std::string_view mask);
 // Names of the regular files in `dir` matching `mask`; empty when the directory cannot be
 // read.
 std::vector<std::string> ListFiles(const std::string& dir, std::string_view mask);
+// The same for a listing that must not mistake a failure for an empty directory: a directory
+// that cannot be read throws EFileError; a missing one lists nothing and sets `missing`.
+std::vector<std::string> ListFilesOrThrow(const std::string& dir, std::string_view mask, bool& missing);
+
+// Appends `data` to the end of the file, creating it when missing, in one write with
+// O_APPEND: lines other programs append at the same moment are neither overwritten nor
+// separated by a hole. Throws EFileError.
+void AppendToFile(const std::string& fileName, std::string_view data);
+
+// link(2), unlink(2) and rename(2) through the file-change hook; 0 or the errno value.
+int LinkFile(const std::string& from, const std::string& to);
+int UnlinkFile(const std::string& fileName);
+int RenameFile(const std::string& from, const std::string& to);
 
 // The lock tossers take on byte 0 of a Squish or JAM header file while they change the base.
 enum class TByteLock { None, Read, Write };

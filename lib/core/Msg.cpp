@@ -50,6 +50,10 @@ bool TCustomMsg::Save() {
     return Base_ != nullptr && Base_->WriteMsg(this);
 }
 
+bool TCustomMsg::IsNetmail() const {
+    return Base_ != nullptr && !Base_->NetmailTag.empty();
+}
+
 std::string TCustomMsg::GetKludge(std::string_view name) const {
     for (const std::string& line : Kludges) {
         if (line.size() < name.size() + 1)

@@ -75,6 +75,8 @@ public:
     virtual void Assign(TCustomMsg* source);
     // Stores the message through its base's WriteMsg; false without a base.
     virtual bool Save();
+    // Whether the message is netmail: it lies in a netmail area (a format may know more).
+    virtual bool IsNetmail() const;
 
     // The rest of the first kludge line whose text after the ^A starts with `name` (ASCII
     // case ignored), trimmed; empty when none. `name` carries its colon where the kludge has

@@ -101,10 +101,24 @@ void LoadReadings(const std::string& fileName, int user, TSortedList& readSet) {
         return;
     try {
         auto file = OpenWithRetry(fileName, TOpenMode::Read, ReadingsBufSize, ShortOpenTimeoutMs);
-        ForEachRecord(*file, [&](const TReadingsRecord& r) {
-            if (r.Has(user))
-                readSet.Add(static_cast<int32_t>(r.Id));
-        });
+        // Records come in any order: collected and sorted once, not inserted one by one.
+        std::vector<int32_t> ids;
+        auto collect = [&] {
+            for (int i = 0; i < readSet.Count(); ++i)
+                ids.push_back(readSet.Get(i));
+            std::sort(ids.begin(), ids.end());
+            ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+            readSet.Assign(ids);
+        };
+        try {
+            ForEachRecord(*file, [&](const TReadingsRecord& r) {
+                if (r.Has(user))
+                    ids.push_back(static_cast<int32_t>(r.Id));
+            });
+        } catch (const std::exception&) {
+            // A read error ends the load with what was gathered.
+        }
+        collect();
     } catch (const std::exception&) {
         // A missing or unreadable file is an empty read set.
     }
@@ -115,14 +129,15 @@ namespace {
 // Merges the user's marks into the stored records: a record keeps the other users' bits,
 // gets the user's bit from the read set, and goes when its message is gone.
 std::vector<TReadingsRecord> MergeReadings(std::vector<TReadingsRecord> records, int user,
-                                           const TSortedList& readSet, const TSortedList& existingIds,
+                                           const TSortedList& readSet, const TSortedList* listedIds,
                                            bool dropRepeated) {
+    auto gone = [listedIds](int32_t id) { return listedIds && !listedIds->Contains(id); };
     std::vector<bool> merged(static_cast<size_t>(readSet.Count()), false);
     std::vector<TReadingsRecord> kept;
     kept.reserve(records.size());
     for (TReadingsRecord r : records) {
         auto id = static_cast<int32_t>(r.Id);
-        if (!existingIds.Contains(id))
+        if (gone(id))
             continue;
         int index;
         bool read = readSet.Find(id, index);
@@ -137,7 +152,7 @@ std::vector<TReadingsRecord> MergeReadings(std::vector<TReadingsRecord> records,
         kept.push_back(r);
     }
     for (int i = 0; i < readSet.Count(); ++i) {
-        if (merged[static_cast<size_t>(i)] || !existingIds.Contains(readSet.Get(i)))
+        if (merged[static_cast<size_t>(i)] || gone(readSet.Get(i)))
             continue;
         TReadingsRecord r;
         r.Id = static_cast<uint32_t>(readSet.Get(i));
@@ -157,7 +172,7 @@ std::string ReadCapped(TBufStream& file) {
 } // namespace
 
 void SaveReadings(const std::string& fileName, int user, const TSortedList& readSet,
-                  const TSortedList& existingIds, bool dropRepeated) {
+                  const TSortedList* listedIds, bool dropRepeated) {
     if (!ValidUser(user))
         return;
     try {
@@ -165,7 +180,7 @@ void SaveReadings(const std::string& fileName, int user, const TSortedList& read
             OpenWithRetry(fileName, TOpenMode::ReadWriteExclusiveCreate, ReadingsBufSize, ShortOpenTimeoutMs);
         std::string old = ReadCapped(*file);
         std::string data =
-            FormatReadings(MergeReadings(ParseReadings(old), user, readSet, existingIds, dropRepeated));
+            FormatReadings(MergeReadings(ParseReadings(old), user, readSet, listedIds, dropRepeated));
         if (data == old)
             return;
         file->Seek(0, TSeekOrigin::Begin);

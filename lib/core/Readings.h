@@ -29,10 +29,11 @@ std::string FormatReadings(const std::vector<TReadingsRecord>& records);
 // Adds to `readSet` the ids `user` marked read. Errors end the load with what was gathered.
 void LoadReadings(const std::string& fileName, int user, TSortedList& readSet);
 
-// Merges `user`'s read set into the file: other users' bits stay, records of messages not in
-// `existingIds` go. dropRepeated drops a second record for an id already merged. Nothing is
-// written when the merge changes nothing. Errors are ignored.
+// Merges `user`'s read set into the file: other users' bits stay. With `listedIds`, the ids
+// of the base's messages as listed, records of messages not in it go; without, none goes.
+// dropRepeated drops a second record for an id already merged. Nothing is written when the
+// merge changes nothing. Errors are ignored.
 void SaveReadings(const std::string& fileName, int user, const TSortedList& readSet,
-                  const TSortedList& existingIds, bool dropRepeated);
+                  const TSortedList* listedIds, bool dropRepeated);
 
 } // namespace tavro

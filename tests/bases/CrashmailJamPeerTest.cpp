@@ -222,6 +222,7 @@ TEST_F(CrashmailJamPeerTest, TossingKeepsWhatTavroWroteInItsNewBase) {
     const std::string header = Crashmail.EchoArea() + ".jhr";
     {
         TJamBase base(header, EchoTag, "");
+        ASSERT_TRUE(base.CreateIfMissing());
         base.Rescan();
         auto msg = base.NewMsg();
         msg->FromName = "Tavro User";

@@ -2,6 +2,7 @@
 // what Tavro writes there crashmail must export.
 
 #include "bases/FidoBase.h"
+#include "core/Settings.h"
 #include "core/Attributes.h"
 #include "core/CodePage.h"
 #include "core/DateTime.h"
@@ -233,7 +234,9 @@ TEST_F(CrashmailPeerTest, AnswerAfterTossIsTheOnlyMessageExported) {
 
     {
         TFidoBase base(Dir("echo"), EchoTag, "");
-        base.ScanFiles.EchoscanFile = Dir("echotoss.log");
+        TGlobalSettings settings;
+        settings.EchoscanFile = Dir("echotoss.log");
+        base.ScanSettings = &settings;
         base.SetUser(0, "Tavro User");
         base.Rescan();
         ASSERT_EQ(base.GetCount(), 1);

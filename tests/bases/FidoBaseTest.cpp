@@ -5,6 +5,7 @@
 #include "core/Endian.h"
 #include "core/FileUtils.h"
 #include "core/Readings.h"
+#include "core/Settings.h"
 
 #include "BaseHelpers.h"
 #include "RecordingUi.h"
@@ -382,7 +383,9 @@ TEST(FidoBase, ScanFileGetsTheAreaTag) {
     TTempDir dir;
     std::filesystem::create_directory(dir.File("echo"));
     TOpenBase base(dir.File("echo"), "RU.TEST", "");
-    base->ScanFiles.EchoscanFile = dir.File("echotoss.log");
+    TGlobalSettings settings;
+    settings.EchoscanFile = dir.File("echotoss.log");
+    base->ScanSettings = &settings;
     Post(*base.Base, {"hi"});
     EXPECT_EQ(test::ReadFile(dir.File("echotoss.log")), "RU.TEST\r\n");
 }

@@ -4,6 +4,7 @@
 #include "core/CodePage.h"
 #include "core/Endian.h"
 #include "core/Readings.h"
+#include "core/Settings.h"
 
 #include "BaseHelpers.h"
 #include "RecordingUi.h"
@@ -23,6 +24,7 @@ namespace {
 struct TOpenBase {
     explicit TOpenBase(const std::string& path, std::string echoTag = "TEST.JAM", std::string netmailTag = "")
         : Base(new TJamBase(path, std::move(echoTag), std::move(netmailTag))) {
+        EXPECT_TRUE(Base->CreateIfMissing());
         Base->Rescan();
     }
     ~TOpenBase() { Base->Release(); }
@@ -311,8 +313,10 @@ TEST(JamBase, ScanLineNamesTheBaseAsTheTosserSeesIt) {
     TTempDir dir;
     std::filesystem::create_directories(dir.File("jam"));
     TOpenBase base(dir.File("jam/ru.linux.jhr"));
-    base->ScanFiles.EchoscanFile = dir.File("echotoss.log");
-    base->ScanFiles.PathSubst = {"no rule here", " d:\\fido = " + dir.Path() + " "};
+    TGlobalSettings settings;
+    settings.EchoscanFile = dir.File("echotoss.log");
+    settings.PathSubst = {"no rule here", " d:\\fido = " + dir.Path() + " "};
+    base->ScanSettings = &settings;
     Post(*base.Base, {"x"});
     EXPECT_EQ(test::ReadFile(dir.File("echotoss.log")), "d:\\fido/jam/ru.linux 1\r\n");
 }

@@ -23,6 +23,7 @@ namespace {
 struct TOpenBase {
     explicit TOpenBase(const std::string& path, std::string echoTag = "TEST.ECHO")
         : Base(new TSquishBase(path, std::move(echoTag), "")) {
+        EXPECT_TRUE(Base->CreateIfMissing());
         Base->Rescan();
     }
     ~TOpenBase() { Base->Release(); }
@@ -237,7 +238,7 @@ TEST(SquishBase, DeletingAnUnknownIdChangesNothing) {
     TOpenBase base(sqd);
     Post(*base.Base, {"one"});
     const std::string data = test::ReadFile(sqd), index = test::ReadFile(dir.File("area.sqi"));
-    EXPECT_TRUE(base->DeleteMsg(42));
+    EXPECT_FALSE(base->DeleteMsg(42));
     EXPECT_TRUE(base->DeleteMsgs({42, 43}, nullptr));
     EXPECT_EQ(test::ReadFile(sqd), data);
     EXPECT_EQ(test::ReadFile(dir.File("area.sqi")), index);
@@ -392,8 +393,9 @@ TEST(SquishBase, DamagedBasesFailWithoutFurtherDamage) {
              SetLE32(d, f + 12, 1);
          },
          Works, Fails, Fails, Fails},
+        // New frames go at the real end of the file, whatever the header says.
         {"end mark inside the file", [](std::string& d, std::string&) { SetLE32(d, 120, 300); }, Works, Works,
-         Fails, Works},
+         Works, Works},
     };
     for (const TDamage& damage : damages) {
         SCOPED_TRACE(damage.Name);
@@ -426,20 +428,26 @@ TEST(SquishBase, DamagedBasesFailWithoutFurtherDamage) {
                           throw EFileError("nothing listed", 0);
                   }),
                   damage.ReadAll);
-        for (auto [expected, change] : {std::pair<TOutcome, std::function<bool()>>{damage.Append,
-                                                                                   [&] {
-                                                                                       auto msg =
-                                                                                           base->NewMsg();
-                                                                                       msg->Body = {{"new"}};
-                                                                                       return msg->Save();
-                                                                                   }},
-                                        {damage.DeleteSecond, [&] { return base->DeleteMsg(2); }}}) {
+        struct {
+            TOutcome Expected;
+            std::function<bool()> Change;
+            bool Listed; // works on a message of the list
+        } changes[] = {{damage.Append,
+                        [&] {
+                            auto msg = base->NewMsg();
+                            msg->Body = {{"new"}};
+                            return msg->Save();
+                        },
+                        false},
+                       {damage.DeleteSecond, [&] { return base->DeleteMsg(2); }, true}};
+        for (const auto& change : changes) {
             test::TRecordingUi ui;
             const std::string before = test::ReadFile(sqd);
-            const bool done = change();
-            EXPECT_EQ(done ? Works : Fails, expected);
+            const bool done = change.Change();
+            EXPECT_EQ(done ? Works : Fails, change.Expected);
             if (!done) {
-                EXPECT_EQ(ui.Errors.size(), 1u);
+                // Without a list there is no message 2 to delete, and nothing to report.
+                EXPECT_EQ(ui.Errors.size(), change.Listed && !base->HasList() ? 0u : 1u);
                 EXPECT_EQ(test::ReadFile(sqd), before);
             }
         }

@@ -270,6 +270,7 @@ TEST_F(CopyTest, CarriesJamMessagesThroughSquishAndMsg) {
     std::filesystem::create_directories(Temp.File("jam"));
     {
         TJamBase base(jam, "RU.TEST", "");
+        ASSERT_TRUE(base.CreateIfMissing());
         base.CodePages = TCodePagePair::Identity();
         base.DoNotIgnoreSoftCR = true;
         base.Rescan();

@@ -31,6 +31,7 @@ protected:
         std::filesystem::create_directories(Temp.File("jam"));
         {
             TJamBase base(Area, "RU.TEST", "");
+            ASSERT_TRUE(base.CreateIfMissing());
             base.Rescan();
             for (int n = 1; n <= 3; ++n) {
                 auto msg = base.NewMsg();

@@ -15,20 +15,28 @@ public:
     TRecordingBase() : TCustomBase("", "", "") {}
     std::vector<TCustomMsg*> Written;
 
-    bool WriteMsg(TCustomMsg* msg) override {
-        Written.push_back(msg);
-        return true;
-    }
     int GetCount() override { return 0; }
     TCustomMsg* GetMsg(int) override { return nullptr; }
     TMsgId GetMsgId(int) override { return NoMsgId; }
     void SetLastRead(TMsgId) override {}
     TMsgId GetLastRead() override { return 0; }
-    void Rescan() override {}
     void Invalidate() override {}
     bool IsChanged() override { return false; }
+    bool Exists() override { return true; }
     std::unique_ptr<TCustomMsg> NewMsg() override { return nullptr; }
-    bool DeleteMsg(TMsgId) override { return false; }
+
+protected:
+    bool LoadList() override { return true; }
+    TMsgId StoreMsg(TCustomMsg& msg) override {
+        Written.push_back(&msg);
+        return static_cast<TMsgId>(Written.size());
+    }
+    size_t RemoveMsgs(const std::vector<TMsgId>&, const TProgress&) override { return 0; }
+    void CreateStorage() override {}
+    std::string ReadingsFileName() const override { return {}; }
+    void LoadLastRead() override {}
+    void SaveLastRead() override {}
+    void DropCache() override {}
 };
 
 // Loads its text on the first accessor call, as the stored formats do.

@@ -35,6 +35,11 @@ TSortedList Ids(std::initializer_list<int32_t> ids) {
     return list;
 }
 
+// The ids a base listed, for the length of the call that takes them.
+const TSortedList* Listed(const TSortedList& ids) {
+    return &ids;
+}
+
 std::vector<int32_t> Items(const TSortedList& list) {
     std::vector<int32_t> items;
     for (int i = 0; i < list.Count(); ++i)
@@ -102,7 +107,7 @@ TEST(Readings, OutOfRangeUserReadsAndWritesNothing) {
     test::WriteFile(file, FormatReadings({Record(1, {0})}));
     EXPECT_TRUE(Load(file, 256).empty());
     EXPECT_TRUE(Load(file, -1).empty());
-    SaveReadings(file, 300, Ids({1, 2}), Ids({1, 2}), false);
+    SaveReadings(file, 300, Ids({1, 2}), Listed(Ids({1, 2})), false);
     EXPECT_EQ(test::ReadFile(file), FormatReadings({Record(1, {0})}));
 }
 
@@ -111,7 +116,7 @@ TEST(Readings, SaveMergesOnlyTheCurrentUsersBit) {
     std::string file = dir.File("readings");
     test::WriteFile(file, FormatReadings({Record(1, {0, 3}), Record(2, {3}), Record(3, {0})}));
     // User 3 now has read 1 and 4 (not 2); message 3 is still there, 5 is gone.
-    SaveReadings(file, 3, Ids({1, 4, 5}), Ids({1, 2, 3, 4}), false);
+    SaveReadings(file, 3, Ids({1, 4, 5}), Listed(Ids({1, 2, 3, 4})), false);
     EXPECT_EQ(Load(file, 3), (std::vector<int32_t>{1, 4}));
     EXPECT_EQ(Load(file, 0), (std::vector<int32_t>{1, 3}));
     auto records = ParseReadings(test::ReadFile(file));
@@ -124,7 +129,7 @@ TEST(Readings, RecordsOfDeletedMessagesAreDropped) {
     TTempDir dir;
     std::string file = dir.File("readings");
     test::WriteFile(file, FormatReadings({Record(1, {0}), Record(2, {7}), Record(3, {0})}));
-    SaveReadings(file, 0, Ids({1, 3}), Ids({1, 3}), false);
+    SaveReadings(file, 0, Ids({1, 3}), Listed(Ids({1, 3})), false);
     auto records = ParseReadings(test::ReadFile(file));
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].Id, 1u);
@@ -135,7 +140,7 @@ TEST(Readings, OldLayoutIsConvertedWhenAUserAbove31Saves) {
     TTempDir dir;
     std::string file = dir.File("readings");
     test::WriteFile(file, OldRecord(10, 0x5u) + OldRecord(11, 0x80000000u));
-    SaveReadings(file, 40, Ids({11, 12}), Ids({10, 11, 12}), false);
+    SaveReadings(file, 40, Ids({11, 12}), Listed(Ids({10, 11, 12})), false);
     std::string data = test::ReadFile(file);
     ASSERT_EQ(data.substr(0, 12), "Readings 1.0");
     EXPECT_EQ(data.size(), 12u + 3 * 36);
@@ -150,12 +155,12 @@ TEST(Readings, RepeatedRecordsAreMergedOrDropped) {
     std::string file = dir.File("readings");
     std::string twice = FormatReadings({Record(1, {0, 5}), Record(1, {0})});
     test::WriteFile(file, twice);
-    SaveReadings(file, 0, Ids({1}), Ids({1}), true);
+    SaveReadings(file, 0, Ids({1}), Listed(Ids({1})), true);
     ASSERT_EQ(ParseReadings(test::ReadFile(file)).size(), 1u);
     EXPECT_EQ(Load(file, 5), (std::vector<int32_t>{1}));
 
     test::WriteFile(file, twice);
-    SaveReadings(file, 0, Ids({1}), Ids({1}), false);
+    SaveReadings(file, 0, Ids({1}), Listed(Ids({1})), false);
     auto kept = ParseReadings(test::ReadFile(file));
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_TRUE(kept[0].Has(0));
@@ -171,7 +176,7 @@ TEST(Readings, UnchangedMergeDoesNotRewriteTheFile) {
     // Back-date the file so a rewrite would show in its time.
     struct timespec times[2] = {{1000, 0}, {1000, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
-    SaveReadings(file, 0, Ids({1}), Ids({1, 2}), false);
+    SaveReadings(file, 0, Ids({1}), Listed(Ids({1, 2})), false);
     struct stat after {};
     ASSERT_EQ(stat(file.c_str(), &after), 0);
     EXPECT_EQ(after.st_mtim.tv_sec, 1000);
