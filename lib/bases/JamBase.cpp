@@ -442,8 +442,11 @@ void TJamBase::BuildLive() {
             if (!Index[i].IsEmpty())
                 live.push_back(i);
     } else {
+        // The headers say which are deleted. The count is no bound: an append killed before
+        // it counted its message leaves the count short, and the messages after it must
+        // still show.
         TJamFiles files(*this, {.HeaderBufSize = JamWalkBufSize});
-        for (uint32_t i = 0; i < Index.size() && live.size() < Header.ActiveMsgs; ++i)
+        for (uint32_t i = 0; i < Index.size(); ++i)
             if (!Index[i].IsEmpty() && !IsDeleted(files.ReadMsgHeader(Index[i].HeaderOffset)))
                 live.push_back(i);
     }
