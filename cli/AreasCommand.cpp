@@ -48,14 +48,14 @@ const TUser* UserWithId(const TConfig& config, int id) {
 // The message count and unread state for the user, as the reader finds them when it
 // lists the area; a base that cannot be read is locked, as the reader shows it.
 std::string BaseColumns(TEcho& echo, int userId, const std::string& userName) {
+    // Looked at first: a *.MSG base opened on a missing directory would report it.
+    if (HasStorageClass(echo.BaseType) &&
+        !BaseExists(static_cast<TBaseType>(echo.BaseType), NormalizeSeparators(echo.Path)))
+        return "missing\tmissing";
     try {
         TBaseRef base = echo.GetBase();
         if (!base)
             return "locked\tlocked";
-        if (!base->Exists()) {
-            echo.CloseBase();
-            return "missing\tmissing";
-        }
         base->SetUser(userId, userName);
         if (base->IsChanged())
             base->Rescan();
