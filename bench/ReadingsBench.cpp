@@ -2,21 +2,28 @@
 
 #include "core/Readings.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <fstream>
+#include <random>
+#include <string>
+#include <vector>
 
 using namespace tavro;
 
 namespace {
 
-// A readings file of `count` messages, every other one read by user 3, every one by user 0.
-std::string MakeReadings(const std::string& dir, int count) {
+// A readings file of `count` messages, every other one read by user 3, every one by user 0;
+// `shuffled`: the records in a random order (the same every run), as other programs leave it.
+std::string MakeReadings(const std::string& dir, int count, bool shuffled = false) {
     std::vector<TReadingsRecord> records(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         records[i].Id = static_cast<uint32_t>(i + 1);
         records[i].Set(0, true);
         records[i].Set(3, i % 2 == 0);
     }
+    if (shuffled)
+        std::shuffle(records.begin(), records.end(), std::mt19937(20240105));
     std::string file = dir + "/readings";
     std::ofstream(file, std::ios::binary) << FormatReadings(records);
     return file;
@@ -34,6 +41,20 @@ void BM_LoadReadings(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * count);
 }
 BENCHMARK(BM_LoadReadings)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Unsorted records must cost one sort, not an insertion each.
+void BM_LoadUnsortedReadings(benchmark::State& state) {
+    bench::TScratchDir dir;
+    const int count = bench::Scaled(static_cast<int>(state.range(0)));
+    std::string file = MakeReadings(dir.Path, count, true);
+    for (auto _ : state) {
+        TSortedList set;
+        LoadReadings(file, 3, set);
+        benchmark::DoNotOptimize(set.Count());
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_LoadUnsortedReadings)->Arg(300000)->Unit(benchmark::kMillisecond);
 
 void BM_SaveReadings(benchmark::State& state) {
     bench::TScratchDir dir;

@@ -239,7 +239,12 @@ void TSquishMsg::LoadText(std::string_view data) {
     }
     flush();
     Attr = AttrFromSquish(GetLE32(&Header[smAttr])) | AttrFromFlagsKludge(Kludges);
+    // Kludges and the origin line name the origin first; a text without them keeps the
+    // header's full address.
+    const TAddress headerFrom = FromAddr;
     ResolveAddresses();
+    if (!FromAddr.IsValid())
+        FromAddr = headerFrom;
     Loaded = true;
 }
 

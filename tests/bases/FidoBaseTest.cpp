@@ -1,8 +1,10 @@
 #include "bases/FidoBase.h"
+#include "bases/SquishBase.h"
 
 #include "core/Attributes.h"
 #include "core/CodePage.h"
 #include "core/Endian.h"
+#include "core/FileChangeHook.h"
 #include "core/FileUtils.h"
 #include "core/Readings.h"
 #include "core/Settings.h"
@@ -11,6 +13,9 @@
 #include "RecordingUi.h"
 #include "TempDir.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -62,6 +67,31 @@ TMsgId Post(TFidoBase& base, std::vector<std::string> body) {
     base.Rescan();
     return base.GetMsgId(base.GetCount() - 1);
 }
+
+// The names in `dir` that Tavro's temporaries start with, sorted.
+std::vector<std::string> Temporaries(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename().string().starts_with(".tavro-"))
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Dates a file `seconds` back.
+void SetAge(const std::string& path, time_t seconds) {
+    const time_t when = std::time(nullptr) - seconds;
+    struct timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// Installs a file-change hook for the scope.
+struct THook {
+    explicit THook(TFileChangeHook hook) { SetFileChangeHook(std::move(hook)); }
+    ~THook() { SetFileChangeHook({}); }
+    THook(const THook&) = delete;
+    THook& operator=(const THook&) = delete;
+};
 
 } // namespace
 
@@ -123,6 +153,7 @@ TEST(FidoBase, MissingDirectoryIsReportedAndListsNothing) {
     ASSERT_EQ(ui.Errors.size(), 1u);
     EXPECT_EQ(ui.Errors[0], "Cannot access directory \"" + dir.File("gone/") + "\".");
     EXPECT_EQ(base->GetCount(), 0);
+    EXPECT_FALSE(base->HasList());
     EXPECT_FALSE(base->HasUnread());
 }
 
@@ -271,20 +302,30 @@ TEST(FidoBase, NewMessagesTakeTheNextFreeNumber) {
 }
 
 TEST(FidoBase, AssignKeepsTheHeaderFieldsTheModelDoesNotCover) {
-    TTempDir dir;
     std::string raw = RawMsg("a", "text\r");
     PutLE16(&raw[164], 3);  // times read
     PutLE16(&raw[170], 42); // cost
     PutLE16(&raw[184], 7);  // reply to
     PutLE16(&raw[188], 9);  // next reply
-    MakeFiles(dir, {{"1.msg", raw}});
-    TOpenBase base(dir.Path());
-    auto copy = base->NewMsg();
-    copy->Assign(base->GetMsg(0));
-    ASSERT_TRUE(copy->Save());
-    std::string data = test::ReadFile(dir.File("2.msg"));
-    for (size_t offset : {164, 170, 184, 188})
-        EXPECT_EQ(GetLE16(&data[offset]), GetLE16(&raw[offset])) << offset;
+    for (bool sameBase : {true, false}) {
+        SCOPED_TRACE(sameBase ? "same base" : "another base");
+        TTempDir dir;
+        std::filesystem::create_directory(dir.File("from"));
+        std::filesystem::create_directory(dir.File("to"));
+        MakeFiles(dir, {{"from/1.msg", raw}});
+        TOpenBase source(dir.File("from")), other(dir.File("to"));
+        TFidoBase& target = sameBase ? *source.Base : *other.Base;
+        auto copy = target.NewMsg();
+        copy->Assign(source->GetMsg(0));
+        ASSERT_TRUE(copy->Save());
+        std::string data = test::ReadFile(dir.File(sameBase ? "from/2.msg" : "to/1.msg"));
+        ASSERT_GE(data.size(), FidoHeaderSize);
+        for (size_t offset : {164, 170})
+            EXPECT_EQ(GetLE16(&data[offset]), GetLE16(&raw[offset])) << offset;
+        // Reply numbers name files of the source's directory.
+        for (size_t offset : {184, 188})
+            EXPECT_EQ(GetLE16(&data[offset]), sameBase ? GetLE16(&raw[offset]) : 0) << offset;
+    }
 }
 
 TEST(FidoBase, DamagedFilesFailClearly) {
@@ -388,4 +429,201 @@ TEST(FidoBase, ScanFileGetsTheAreaTag) {
     base->ScanSettings = &settings;
     Post(*base.Base, {"hi"});
     EXPECT_EQ(test::ReadFile(dir.File("echotoss.log")), "RU.TEST\r\n");
+}
+
+TEST(FidoBase, WritesLeaveNoTemporaryAndSweepStaleOnes) {
+    TTempDir dir;
+    {
+        TOpenBase base(dir.Path());
+        for (int i = 0; i < 3; ++i)
+            Post(*base.Base, {"message " + std::to_string(i)});
+        EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{1, 2, 3}));
+        EXPECT_TRUE(Temporaries(dir.Path()).empty());
+    }
+    const struct {
+        const char* Name;
+        bool Directory;
+        time_t Age;
+        bool Stays;
+    } leftovers[] = {
+        {".tavro-abc123.tmp", false, 2 * 3600, false}, // a Tavro died while writing
+        {".tavro-def456.tmp", false, 0, true},         // another Tavro is writing
+        {".tavro-x.txt", false, 2 * 3600, true},       // not ours
+        {".tavro-ghi789.tmp", true, 2 * 3600, true},   // not a file
+    };
+    for (const auto& l : leftovers) {
+        const std::string path = dir.File(l.Name);
+        if (l.Directory)
+            std::filesystem::create_directory(path);
+        else
+            test::WriteFile(path, "left");
+        SetAge(path, l.Age);
+    }
+    TOpenBase base(dir.Path());
+    Post(*base.Base, {"sweeps"});
+    for (const auto& l : leftovers)
+        EXPECT_EQ(test::FileExists(dir.File(l.Name)), l.Stays) << l.Name;
+    EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{1, 2, 3, 4}));
+
+    // The next sweep of the same base comes an hour later; another base sweeps at once.
+    const std::string later = dir.File(".tavro-jkl012.tmp");
+    test::WriteFile(later, "left");
+    SetAge(later, 2 * 3600);
+    Post(*base.Base, {"no sweep"});
+    EXPECT_TRUE(test::FileExists(later));
+    TOpenBase other(dir.Path());
+    Post(*other.Base, {"sweeps again"});
+    EXPECT_FALSE(test::FileExists(later));
+}
+
+TEST(FidoBase, NumberTakenOrLinkRefusedStoresTheMessageOnce) {
+    const std::string theirs = RawMsg("theirs", "their text\r");
+    struct TRule {
+        TFileChange Change;
+        const char* Suffix;
+        int Code;
+    };
+    const struct {
+        const char* Name;
+        std::vector<TRule> Rules;
+        bool TakeBeforeLink; // another program stores 2.msg just before Tavro links to it
+        TMsgId Stored;       // 0: the write fails
+    } cases[] = {
+        {"plain", {}, false, 2},
+        {"link refused by the file system", {{TFileChange::Link, "", EPERM}}, false, 2},
+        {"link not supported", {{TFileChange::Link, "", ENOTSUP}}, false, 2},
+        {"number taken before the link", {}, true, 3},
+        {"number taken, then link refused", {{TFileChange::Link, "", EPERM}}, true, 3},
+        {"link fails", {{TFileChange::Link, "", EIO}}, false, 0},
+        {"disk full writing the temporary", {{TFileChange::Write, ".tmp", ENOSPC}}, false, 0},
+        {"disk full writing without a link",
+         {{TFileChange::Link, "", EPERM}, {TFileChange::Write, "/2.msg", ENOSPC}},
+         false,
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTempDir dir;
+        MakeFiles(dir, {{"1.msg", RawMsg("first", "one\r")}});
+        TOpenBase base(dir.Path());
+        test::TRecordingUi ui;
+        const std::string taken = dir.File("2.msg");
+        THook hook([&](TFileChange change, const std::string& name) {
+            if (c.TakeBeforeLink && change == TFileChange::Link && name == taken && !test::FileExists(taken))
+                test::WriteFile(taken, theirs);
+            for (const TRule& rule : c.Rules)
+                if (rule.Change == change && name.ends_with(rule.Suffix))
+                    return rule.Code;
+            return 0;
+        });
+        auto msg = base->NewMsg();
+        msg->Body = {{"mine"}};
+        EXPECT_EQ(msg->Save(), c.Stored != 0);
+        EXPECT_EQ(ui.Errors.size(), c.Stored != 0 ? 0u : 1u);
+        SetFileChangeHook({});
+        base->Rescan();
+        std::vector<TMsgId> expected = {1};
+        if (c.TakeBeforeLink)
+            expected.push_back(2);
+        if (c.Stored != 0)
+            expected.push_back(c.Stored);
+        EXPECT_EQ(Ids(*base.Base), expected);
+        if (c.TakeBeforeLink) {
+            EXPECT_EQ(test::ReadFile(taken), theirs);
+        }
+        if (c.Stored != 0) {
+            EXPECT_EQ(BodyTexts(*base->GetMsg(base->IndexOfId(c.Stored))),
+                      (std::vector<std::string>{"mine"}));
+        }
+        EXPECT_TRUE(Temporaries(dir.Path()).empty());
+    }
+}
+
+TEST(FidoBase, NetmailFromAZonedBaseGainsZoneAndPointKludges) {
+    // From 2:5020/100.FromPoint to 1:5030/200.ToPoint. The source carries "MSGID: <from> 1" when
+    // asked, then `Kludges`; the copy has `Added` in front of them. Kludges without their ^A.
+    const std::string intl = "INTL 1:5030/200 2:5020/100";
+    const struct {
+        const char* Name;
+        bool Netmail; // the source is a netmail area, else echomail
+        int FromPoint, ToPoint;
+        bool MsgId;
+        TStringList Kludges, Added;
+    } cases[] = {
+        {"points on both sides", true, 7, 1, true, {"PID: Tavro"}, {intl, "FMPT 7", "TOPT 1"}},
+        {"no points", true, 0, 0, true, {}, {intl}},
+        {"from a point", true, 7, 0, true, {}, {intl, "FMPT 7"}},
+        {"to a point", true, 0, 3, true, {}, {intl, "TOPT 3"}},
+        {"only the header has the addresses", true, 7, 1, false, {"PID: Tavro"}, {intl, "FMPT 7", "TOPT 1"}},
+        {"its own INTL stays", true, 7, 1, false, {"INTL 3:1/2 4:3/4"}, {}},
+        {"echomail", false, 7, 1, true, {}, {}},
+    };
+    auto address = [](const char* node, int point) {
+        return std::string(node) + (point ? "." + std::to_string(point) : "");
+    };
+    auto withSoh = [](TStringList lines) {
+        for (std::string& line : lines)
+            line.insert(0, 1, '\x01');
+        return lines;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string from = address("2:5020/100", c.FromPoint), to = address("1:5030/200", c.ToPoint);
+        TStringList kludges = c.Kludges;
+        if (c.MsgId)
+            kludges.insert(kludges.begin(), "MSGID: " + from + " 1");
+        TStringList expected = c.Added;
+        expected.insert(expected.end(), kludges.begin(), kludges.end());
+
+        TTempDir dir;
+        TBaseRef squish = TBaseRef::Adopt(
+            new TSquishBase(dir.File("area.sqd"), c.Netmail ? "" : "ECHO", c.Netmail ? "NETMAIL" : ""));
+        ASSERT_TRUE(squish->CreateIfMissing());
+        auto msg = squish->NewMsg();
+        msg->FromAddr.Parse(from);
+        msg->ToAddr.Parse(to);
+        msg->Kludges = withSoh(kludges);
+        msg->Body = {{"hi"}};
+        ASSERT_TRUE(msg->Save());
+        squish->Rescan();
+
+        std::filesystem::create_directory(dir.File("netmail"));
+        TOpenBase fido(dir.File("netmail"));
+        auto copy = fido->NewMsg();
+        copy->Assign(squish->GetMsg(0));
+        ASSERT_TRUE(copy->Save());
+        fido->Rescan();
+        TCustomMsg& read = *fido->GetMsg(0);
+        EXPECT_EQ(read.GetKludges(), withSoh(expected));
+        // Zone and points come back from the added kludges.
+        if (!c.Added.empty()) {
+            EXPECT_EQ(read.FromAddr.ToStr(), from);
+            EXPECT_EQ(read.ToAddr.ToStr(), to);
+        }
+    }
+}
+
+TEST(FidoBase, RescanOfAnUnlistableDirectoryKeepsTheList) {
+    TTempDir dir;
+    const std::string area = dir.File("area");
+    std::filesystem::create_directory(area);
+    MakeFiles(dir, {{"area/1.msg", RawMsg("a", "")}, {"area/2.msg", RawMsg("b", "")}});
+    TOpenBase base(area);
+    // Only a rescan or Invalidate can make the base look changed now.
+    base->ChangeCheckInterval = std::chrono::hours(1);
+    ASSERT_EQ(base->GetCount(), 2);
+    EXPECT_FALSE(base->IsChanged());
+
+    std::filesystem::remove_all(area);
+    test::WriteFile(area, "not a directory");
+    EXPECT_THROW(base->Rescan(), EFileError);
+    EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{1, 2}));
+    EXPECT_TRUE(base->HasList());
+    EXPECT_TRUE(base->IsChanged());
+
+    // A directory that is gone is an empty base, not an error.
+    std::filesystem::remove(area);
+    EXPECT_NO_THROW(base->Rescan());
+    EXPECT_EQ(base->GetCount(), 0);
+    EXPECT_FALSE(base->HasList());
 }

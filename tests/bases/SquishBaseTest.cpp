@@ -232,18 +232,6 @@ TEST(SquishBase, DeletedFrameIsReusedFirstFit) {
     EXPECT_EQ(ReadHeader(sqd).FreeFrame, 256u);
 }
 
-TEST(SquishBase, DeletingAnUnknownIdChangesNothing) {
-    TTempDir dir;
-    const std::string sqd = dir.File("area.sqd");
-    TOpenBase base(sqd);
-    Post(*base.Base, {"one"});
-    const std::string data = test::ReadFile(sqd), index = test::ReadFile(dir.File("area.sqi"));
-    EXPECT_FALSE(base->DeleteMsg(42));
-    EXPECT_TRUE(base->DeleteMsgs({42, 43}, nullptr));
-    EXPECT_EQ(test::ReadFile(sqd), data);
-    EXPECT_EQ(test::ReadFile(dir.File("area.sqi")), index);
-}
-
 TEST(SquishBase, DeletesOneByOneAndInOnePass) {
     for (bool onePass : {false, true}) {
         SCOPED_TRACE(onePass ? "one pass" : "one by one");
@@ -314,29 +302,6 @@ TEST(SquishBase, NoticesChangesByFileTime) {
     EXPECT_EQ(reader->GetCount(), 1);
     reader->Invalidate();
     EXPECT_TRUE(reader->IsChanged());
-}
-
-TEST(SquishBase, TosserLockKeepsTavroOut) {
-    TTempDir dir;
-    const std::string sqd = dir.File("area.sqd");
-    TOpenBase base(sqd);
-    Post(*base.Base, {"x"});
-    const std::string before = test::ReadFile(sqd);
-    {
-        // A tosser changing the base holds a write lock on byte 0.
-        TBufStream tosser(sqd, 16, TOpenMode::ReadWriteSharedCreate);
-        ASSERT_TRUE(tosser.LockRange(0, 1, true));
-        test::TRecordingUi ui;
-        auto msg = base->NewMsg();
-        EXPECT_FALSE(msg->Save());
-        EXPECT_EQ(ui.Errors, (std::vector<std::string>{"Can't open message base file."}));
-        // Reading a header waits for the tosser as well.
-        EXPECT_THROW(base->GetMsg(0), EFileError);
-        EXPECT_THROW(base->Rescan(), EFileError);
-        EXPECT_EQ(test::ReadFile(sqd), before);
-    }
-    base->Rescan();
-    EXPECT_EQ(base->GetCount(), 1);
 }
 
 namespace {
@@ -453,4 +418,122 @@ TEST(SquishBase, DamagedBasesFailWithoutFurtherDamage) {
         }
         base->Release();
     }
+}
+
+TEST(SquishBase, DeletingBelowTheHighWaterMarkLowersIt) {
+    // Each step deletes these UMSGIDs (one through DeleteMsg, several through DeleteMsgs) of a
+    // base of five, whose ids start as their message numbers; the mark after the step.
+    struct TStep {
+        std::vector<TMsgId> Ids;
+        uint32_t Mark;
+    };
+    struct {
+        const char* Name;
+        uint32_t Mark;
+        std::vector<TStep> Steps;
+    } cases[] = {
+        {"below the mark, then the last one", 3, {{{2}, 2}, {{5}, 2}}},
+        {"the marked message itself", 3, {{{3}, 2}}},
+        {"just above the mark", 3, {{{4}, 3}}},
+        {"every exported message at once", 3, {{{1, 2, 3}, 0}}},
+        {"one below and one above at once", 3, {{{2, 5}, 2}}},
+        {"no mark", 0, {{{1}, 0}, {{2, 3}, 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTempDir dir;
+        const std::string sqd = dir.File("area.sqd");
+        {
+            TOpenBase base(sqd);
+            for (int i = 0; i < 5; ++i)
+                Post(*base.Base, {"message " + std::to_string(i)});
+        }
+        std::string data = test::ReadFile(sqd);
+        PutLE32(&data[16], c.Mark);
+        test::WriteFile(sqd, data);
+        TOpenBase base(sqd);
+        for (const TStep& step : c.Steps) {
+            ASSERT_TRUE(step.Ids.size() == 1 ? base->DeleteMsg(step.Ids[0])
+                                             : base->DeleteMsgs(step.Ids, nullptr));
+            base->Rescan();
+            EXPECT_EQ(ReadHeader(sqd).HighWater, step.Mark);
+            ExpectConsistent(sqd, IndexOffsets(dir.File("area.sqi")));
+        }
+    }
+}
+
+TEST(SquishBase, IndexHashIsOverTheNameAsStored) {
+    // "Иван Петров" in CP866; an area that drops SoftCR stores the small ER as a Latin p.
+    const struct {
+        bool KeepSoftCR;
+        std::string Stored;
+    } cases[] = {
+        {true, "\x88\xA2\xA0\xAD \x8F\xA5\xE2\xE0\xAE\xA2"},
+        {false, "\x88\xA2\xA0\xAD \x8F\xA5\xE2p\xAE\xA2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.KeepSoftCR ? "keeps SoftCR" : "drops SoftCR");
+        TTempDir dir;
+        const std::string sqd = dir.File("area.sqd");
+        TOpenBase base(sqd);
+        base->DoNotIgnoreSoftCR = c.KeepSoftCR;
+        const std::string name = base->CodePages.Display()->FromUtf8("Иван Петров");
+        Post(*base.Base, {"x"}, name);
+        EXPECT_EQ(test::ReadFile(sqd).substr(256 + 28 + smTo, c.Stored.size() + 1), c.Stored + '\0');
+        const uint32_t hash = DecodeSqIndex(test::ReadFile(dir.File("area.sqi")), 1).at(0).Hash;
+        EXPECT_EQ(hash, SquishHash(c.Stored));
+        EXPECT_NE(hash, SquishHash(name));
+        if (c.KeepSoftCR) {
+            EXPECT_EQ(c.Stored, base->CodePages.DisplayToOem(name));
+            EXPECT_EQ(hash, 0x79A4CBF2u);
+            EXPECT_EQ(base->GetMsg(0)->ToName, name);
+        }
+    }
+}
+
+TEST(SquishBase, ListedMessageSavesBeforeItsTextIsRead) {
+    TTempDir dir;
+    const std::string sqd = dir.File("area.sqd");
+    TOpenBase base(sqd);
+    auto msg = base->NewMsg();
+    msg->ToName = "Sysop";
+    msg->Kludges = {"\x01MSGID: 2:5020/1 1"};
+    msg->Body = {{"first"}, {"second"}};
+    msg->Tail = {"SEEN-BY: 5020/1"};
+    ASSERT_TRUE(msg->Save());
+    base->Rescan();
+    TCustomMsg* listed = base->GetMsg(0);
+    ASSERT_FALSE(listed->Loaded);
+    // Reading the text must not wait for the write lock the save itself takes.
+    test::TRecordingUi ui;
+    ASSERT_TRUE(listed->Save());
+    EXPECT_TRUE(ui.Errors.empty());
+    base->Rescan();
+    ASSERT_EQ(base->GetCount(), 2);
+    for (int i = 0; i < 2; ++i) {
+        TCustomMsg& read = *base->GetMsg(i);
+        EXPECT_EQ(read.ToName, "Sysop") << i;
+        EXPECT_EQ(read.GetKludges(), msg->Kludges) << i;
+        EXPECT_EQ(BodyTexts(read), (std::vector<std::string>{"first", "second"})) << i;
+        EXPECT_EQ(read.GetTail(), msg->Tail) << i;
+    }
+    ExpectConsistent(sqd, IndexOffsets(dir.File("area.sqi")));
+}
+
+TEST(SquishBase, HeaderAddressesOutliveLoadingTheText) {
+    TTempDir dir;
+    TOpenBase base(dir.File("area.sqd"), "");
+    auto msg = base->NewMsg();
+    msg->FromAddr.Parse("2:5020/100.7");
+    msg->ToAddr.Parse("1:5030/200.1");
+    msg->Body = {{"no kludge, no origin line"}};
+    ASSERT_TRUE(msg->Save());
+    base->Rescan();
+    TCustomMsg& read = *base->GetMsg(0);
+    ASSERT_FALSE(read.Loaded);
+    EXPECT_EQ(read.FromAddr.ToStr(), "2:5020/100.7");
+    EXPECT_EQ(BodyTexts(read), (std::vector<std::string>{"no kludge, no origin line"}));
+    // The text has nothing to say about the addresses: the header's stay.
+    EXPECT_EQ(read.FromAddr.ToStr(), "2:5020/100.7");
+    EXPECT_EQ(read.ToAddr.ToStr(), "1:5030/200.1");
 }

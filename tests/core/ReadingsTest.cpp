@@ -3,8 +3,11 @@
 
 #include "TempDir.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <random>
+#include <set>
 #include <sys/stat.h>
 
 using namespace tavro;
@@ -98,6 +101,45 @@ TEST(Readings, DamagedFilesGiveWhatCanBeRead) {
         if (c.exists)
             test::WriteFile(file, c.data);
         EXPECT_EQ(Load(file, 2), c.expected);
+    }
+}
+
+TEST(Readings, UnorderedRepeatedRecordsLoadAsASortedSet) {
+    // Records in any order, an id in up to three of them with the user's bit in any; ids above
+    // 2^31 included. The set already holds two ids, one of them in the file too.
+    std::mt19937 random(20240105);
+    std::vector<TReadingsRecord> records;
+    std::set<int32_t> expected = {50, 100000};
+    std::vector<uint32_t> ids;
+    for (uint32_t id = 1; id <= 400; ++id)
+        ids.push_back(id);
+    for (uint32_t id : {0x80000001u, 0xFFFFFFFEu})
+        ids.push_back(id);
+    for (uint32_t id : ids) {
+        for (int copies = 1 + static_cast<int>(random() % 3); copies > 0; --copies) {
+            const bool read = random() % 2 == 0;
+            records.push_back(read ? Record(id, {2, 7}) : Record(id, {7}));
+            if (read)
+                expected.insert(static_cast<int32_t>(id));
+        }
+    }
+    std::shuffle(records.begin(), records.end(), random);
+    ASSERT_GT(records.size(), ids.size());
+
+    std::string oldData;
+    for (const TReadingsRecord& r : records)
+        oldData += OldRecord(r.Id, r.Masks[0]);
+    TTempDir dir;
+    for (bool oldLayout : {false, true}) {
+        SCOPED_TRACE(oldLayout ? "old layout" : "new layout");
+        const std::string file = dir.File("readings");
+        test::WriteFile(file, oldLayout ? oldData : FormatReadings(records));
+        TSortedList set = Ids({50, 100000});
+        LoadReadings(file, 2, set);
+        EXPECT_EQ(Items(set), std::vector<int32_t>(expected.begin(), expected.end()));
+        for (int32_t id : expected)
+            EXPECT_TRUE(set.Contains(id)) << id;
+        EXPECT_FALSE(set.Contains(401));
     }
 }
 
