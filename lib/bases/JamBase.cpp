@@ -283,6 +283,7 @@ void TJamMsg::Assign(TCustomMsg* source) {
             for (size_t field : {jhReplyTo, jhReply1st, jhReplyNext})
                 PutLE32(&Header[field], 0);
     } else {
+        OtherSubfields.clear();
         Position = -1;
         Loaded = true;
     }
@@ -550,6 +551,9 @@ TMsgId TJamBase::StoreMsg(TCustomMsg& msg) {
     PutLE32(&h[jhDateReceived], DateTimeToUnixLocal(jam->DateArrived));
     PutLE32(&h[jhMsgNum], number);
     uint32_t attr = (storedAttr & KeptAttrBits) | AttrToJam(jam->GetAttr());
+    // A copy takes the type of the area it goes to.
+    if (!EchoTag.empty() || !NetmailTag.empty())
+        attr &= ~(JamTypeLocal | JamTypeEcho | JamTypeNet);
     if (!EchoTag.empty())
         attr |= JamTypeEcho;
     // Tossers select netmail by the net type; the local bit stays for older readers.
@@ -677,8 +681,11 @@ bool TJamBase::HasUnread() {
     if (LiveBuilt)
         return TCustomBase::HasUnread();
     // Without the list, only the messages after the last-read pointer are looked at.
-    const int64_t first = LastRead - int64_t(Header.BaseMsgNum) + 1;
-    if (first <= 0)
+    const int64_t first = std::max<int64_t>(0, LastRead - int64_t(Header.BaseMsgNum) + 1);
+    // The stored count answers only when it agrees with the index, as in BuildLive.
+    if (first == 0 && size_t(std::count_if(Index.begin(), Index.end(), [](const TJamIndexRecord& r) {
+                          return !r.IsEmpty();
+                      })) == Header.ActiveMsgs)
         return Header.ActiveMsgs != 0;
     TJamFiles files(*this, {.HeaderBufSize = JamWalkBufSize});
     for (size_t i = static_cast<size_t>(first); i < Index.size(); ++i)

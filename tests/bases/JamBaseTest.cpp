@@ -63,6 +63,60 @@ void PatchHeader(const TTempDir& dir, size_t slot, size_t field, uint32_t value)
     test::WriteFile(dir.File("area.jhr"), data);
 }
 
+std::string LE16(uint16_t value) {
+    std::string bytes(2, '\0');
+    PutLE16(bytes.data(), value);
+    return bytes;
+}
+
+std::string LE32(uint32_t value) {
+    std::string bytes(4, '\0');
+    PutLE32(bytes.data(), value);
+    return bytes;
+}
+
+// A subfield as other programs store it: id, high id 0, length, data.
+std::string Subfield(uint16_t id, std::string_view data) {
+    return LE16(id) + LE16(0) + LE32(static_cast<uint32_t>(data.size())) + std::string(data);
+}
+
+using TSubfields = std::vector<std::pair<uint16_t, std::string>>;
+
+struct TStoredMsg {
+    TJamMsgHeader Header;
+    TSubfields Subfields;
+};
+
+// The header and subfields of the message at index slot `slot`, split here rather than by
+// the base, so what the base wrote is checked byte by byte.
+TStoredMsg ReadStored(const std::string& jhr, size_t slot) {
+    const std::string data = test::ReadFile(jhr);
+    const uint32_t at = HeaderOffset(jhr.substr(0, jhr.size() - 2) + "dx", slot);
+    TStoredMsg stored{};
+    if (data.size() < size_t(at) + JamMsgHeaderSize) {
+        ADD_FAILURE() << "header past the file";
+        return stored;
+    }
+    std::copy_n(data.begin() + at, JamMsgHeaderSize, stored.Header.begin());
+    size_t p = at + JamMsgHeaderSize;
+    const size_t end = std::min(data.size(), p + GetLE32(&stored.Header[jhSubfieldLen]));
+    while (p < end) {
+        if (p + JamSubfieldHeadSize > end) {
+            ADD_FAILURE() << "torn subfield";
+            break;
+        }
+        EXPECT_EQ(GetLE16(&data[p + 2]), 0u) << "high id";
+        const uint32_t length = GetLE32(&data[p + 4]);
+        stored.Subfields.emplace_back(GetLE16(&data[p]), data.substr(p + JamSubfieldHeadSize, length));
+        p += JamSubfieldHeadSize + length;
+    }
+    return stored;
+}
+
+size_t CountId(const TSubfields& subfields, uint16_t id) {
+    return std::count_if(subfields.begin(), subfields.end(), [&](const auto& s) { return s.first == id; });
+}
+
 } // namespace
 
 TEST(JamBase, NewBaseNumbersFromOne) {
@@ -140,7 +194,8 @@ TEST(JamBase, WrittenMessageReadsBackWhole) {
     EXPECT_EQ(read.GetTail(), (TStringList{"SEEN-BY: 5020/1 2", "\x01PATH: 5020/1"}));
 
     auto* jam = static_cast<TJamMsg*>(&read);
-    EXPECT_EQ(GetLE32(&jam->Header[jhAttribute]) & (JamTypeNet | JamTypeEcho), JamTypeNet);
+    EXPECT_EQ(GetLE32(&jam->Header[jhAttribute]) & (JamTypeNet | JamTypeEcho | JamTypeLocal),
+              JamTypeNet | JamTypeLocal);
     EXPECT_EQ(GetLE32(&jam->Header[jhMsgIdCrc]), JamCrc("2:5020/100.7@fidonet 12345678"));
     EXPECT_EQ(GetLE32(&jam->Header[jhReplyCrc]), JamCrc("2:5030/200 87654321"));
     EXPECT_EQ(GetLE32(&jam->Header[jhMsgNum]), 1u);
@@ -160,7 +215,7 @@ TEST(JamBase, FieldLimits) {
     EXPECT_EQ(read->GetKludges(),
               (TStringList{"\x01MSGID: " + longId.substr(0, 99), "\x01PID: " + std::string(39, 'p')}));
     EXPECT_EQ(GetLE32(&read->Header[jhMsgIdCrc]), JamCrc(longId.substr(0, 100)));
-    EXPECT_EQ(GetLE32(&read->Header[jhAttribute]) & JamTypeEcho, JamTypeEcho);
+    EXPECT_EQ(GetLE32(&read->Header[jhAttribute]) & (JamTypeNet | JamTypeEcho | JamTypeLocal), JamTypeEcho);
 }
 
 TEST(JamBase, DeletedMessagesKeepTheirNumbers) {
@@ -175,8 +230,16 @@ TEST(JamBase, DeletedMessagesKeepTheirNumbers) {
     auto* fresh = new TJamBase(jhr, "TEST.JAM", "");
     fresh->Rescan();
     EXPECT_TRUE(fresh->DeleteMsg(2));
-    EXPECT_FALSE(fresh->DeleteMsg(2));
-    EXPECT_FALSE(fresh->DeleteMsg(99));
+    {
+        // Ids not in the list: no box, no byte changed.
+        const std::string before = test::ReadFile(jhr);
+        test::TRecordingUi ui;
+        EXPECT_FALSE(fresh->DeleteMsg(2));
+        EXPECT_FALSE(fresh->DeleteMsg(99));
+        EXPECT_FALSE(fresh->DeleteMsg(0));
+        EXPECT_TRUE(ui.Errors.empty());
+        EXPECT_EQ(test::ReadFile(jhr), before);
+    }
     fresh->Release();
 
     TOpenBase base(jhr);
@@ -190,19 +253,38 @@ TEST(JamBase, DeletedMessagesKeepTheirNumbers) {
     EXPECT_EQ(base->FindNearest(3), 1);
 }
 
-TEST(JamBase, ActiveCountBoundsTheList) {
-    TTempDir dir;
-    const std::string jhr = dir.File("area.jhr");
-    {
+// An append killed before it counted its message, or another program's slip, leaves the
+// stored count wrong: the headers decide what is listed, and whether anything is unread.
+TEST(JamBase, StoredCountDoesNotBoundTheList) {
+    const struct {
+        const char* name;
+        uint32_t active;
+        int deletedSlot; // -1: none
+        std::vector<TMsgId> ids;
+    } cases[] = {
+        {"count short", 2, -1, {1, 2, 3, 4}},
+        {"count short, one deleted", 2, 2, {1, 2, 4}},
+        {"count zero", 0, -1, {1, 2, 3, 4}},
+        {"count too high", 9, -1, {1, 2, 3, 4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTempDir dir;
+        const std::string jhr = dir.File("area.jhr");
+        {
+            TOpenBase base(jhr);
+            for (int i = 0; i < 4; ++i)
+                Post(*base.Base, {"m"});
+        }
+        if (c.deletedSlot >= 0)
+            PatchHeader(dir, static_cast<size_t>(c.deletedSlot), jhAttribute, JamTypeEcho | JamDeleted);
+        std::string data = test::ReadFile(jhr);
+        PutLE32(&data[12], c.active);
+        test::WriteFile(jhr, data);
         TOpenBase base(jhr);
-        for (int i = 0; i < 4; ++i)
-            Post(*base.Base, {"m"});
+        EXPECT_TRUE(base->HasUnread()) << "before the list is built";
+        EXPECT_EQ(Ids(*base.Base), c.ids);
     }
-    std::string data = test::ReadFile(jhr);
-    PutLE32(&data[12], 2);
-    test::WriteFile(jhr, data);
-    TOpenBase base(jhr);
-    EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{1, 2}));
 }
 
 TEST(JamBase, QuickUnreadTestLooksPastTheLastRead) {
@@ -321,30 +403,6 @@ TEST(JamBase, ScanLineNamesTheBaseAsTheTosserSeesIt) {
     EXPECT_EQ(test::ReadFile(dir.File("echotoss.log")), "d:\\fido/jam/ru.linux 1\r\n");
 }
 
-TEST(JamBase, TosserLockKeepsTavroOut) {
-    TTempDir dir;
-    const std::string jhr = dir.File("area.jhr");
-    TOpenBase base(jhr);
-    Post(*base.Base, {"x"});
-    const std::string before = test::ReadFile(jhr);
-    {
-        TBufStream tosser(jhr, 16, TOpenMode::ReadWriteSharedCreate);
-        ASSERT_TRUE(tosser.LockRange(0, 1, true));
-        test::TRecordingUi ui;
-        auto msg = base->NewMsg();
-        EXPECT_FALSE(msg->Save());
-        EXPECT_FALSE(base->DeleteMsg(1));
-        EXPECT_EQ(ui.Errors, (std::vector<std::string>(2, "Can't open message base file.")));
-        // Reading a header waits for the tosser as well.
-        EXPECT_THROW(base->GetMsg(0), EFileError);
-        EXPECT_THROW(base->Rescan(), EFileError);
-        EXPECT_EQ(test::ReadFile(jhr), before);
-    }
-    base->Rescan();
-    EXPECT_EQ(base->GetCount(), 1);
-    EXPECT_FALSE(base->IsChanged());
-}
-
 namespace {
 
 enum TOutcome { Works, Fails };
@@ -436,5 +494,219 @@ TEST(JamBase, DamagedBasesFailWithoutFurtherDamage) {
             EXPECT_EQ(test::ReadFile(jhr), before);
         }
         base->Release();
+    }
+}
+
+// A base as another program writes it, laid out here byte by byte: one message with a
+// TZUTC subfield and two subfields the model has no field for.
+TEST(JamBase, ForeignSubfieldsSurviveAJamToJamCopy) {
+    TTempDir dir;
+    const std::string enclosed = "NODELIST.Z24";
+    const std::string binary("\x00\x01\xfe\xff\r\ntail", 8);
+    const std::string subfields = Subfield(2, "Ivan Petrov") + Subfield(3, "All") + Subfield(6, "Literal") +
+                                  Subfield(4, "2:5020/1 12345678") + Subfield(2004, "0300") +
+                                  Subfield(9, enclosed) + Subfield(1000, binary);
+    const std::string text = "Hello\rWorld\r";
+
+    std::string base(1024, '\0');
+    base.replace(0, 4, std::string("JAM\0", 4));
+    base.replace(4, 4, LE32(1704448980)); // date created
+    base.replace(8, 4, LE32(7));          // modification counter
+    base.replace(12, 4, LE32(1));         // active messages
+    base.replace(20, 4, LE32(100));       // base message number
+    std::string header(76, '\0');
+    header.replace(0, 4, std::string("JAM\0", 4));
+    header.replace(4, 2, LE16(1));                                       // revision
+    header.replace(8, 4, LE32(static_cast<uint32_t>(subfields.size()))); // subfield length
+    header.replace(36, 4, LE32(1704448980));                             // written 2024-01-05 10:03:00
+    header.replace(48, 4, LE32(100));                                    // message number
+    header.replace(52, 4, LE32(0x01000000 | 0x00000004));                // echomail, private
+    header.replace(60, 4, LE32(0));                                      // text offset
+    header.replace(64, 4, LE32(static_cast<uint32_t>(text.size())));     // text length
+    test::WriteFile(dir.File("area.jhr"), base + header + subfields);
+    test::WriteFile(dir.File("area.jdx"), LE32(0xc4e78e22) + LE32(1024)); // CRC of "all", offset
+    test::WriteFile(dir.File("area.jdt"), text);
+    test::WriteFile(dir.File("area.jlr"), "");
+
+    TOpenBase source(dir.File("area.jhr"));
+    ASSERT_EQ(Ids(*source.Base), (std::vector<TMsgId>{100}));
+    auto& read = *static_cast<TJamMsg*>(source->GetMsg(0));
+    EXPECT_EQ(read.FromName, "Ivan Petrov");
+    EXPECT_EQ(read.ToName, "All");
+    EXPECT_EQ(read.Subject, "Literal");
+    EXPECT_EQ(read.DateWritten, EncodeDateTime(2024, 1, 5, 10, 3, 0));
+    EXPECT_EQ(read.GetAttr(), atPvt);
+    EXPECT_EQ(read.GetKludges(), (TStringList{"\x01MSGID: 2:5020/1 12345678", "\x01TZUTC: 0300"}));
+    EXPECT_EQ(BodyTexts(read), (std::vector<std::string>{"Hello", "World"}));
+
+    TOpenBase target(dir.File("copy.jhr"));
+    auto copy = target->NewMsg();
+    copy->Assign(&read);
+    ASSERT_TRUE(copy->Save());
+    const TSubfields stored = ReadStored(dir.File("copy.jhr"), 0).Subfields;
+    EXPECT_EQ(CountId(stored, 2004), 1u);
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), std::pair<uint16_t, std::string>(2004, "0300")), 1);
+    EXPECT_EQ(CountId(stored, 2000), 0u) << "TZUTC as a plain kludge";
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), std::pair<uint16_t, std::string>(9, enclosed)), 1);
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), std::pair<uint16_t, std::string>(1000, binary)), 1);
+    target->Rescan();
+    EXPECT_EQ(target->GetMsg(0)->GetKludges(), read.GetKludges());
+}
+
+// *.MSG and Squish carry TZUTC as a kludge line; JAM has a subfield for it.
+TEST(JamBase, TzutcKludgeLineIsStoredAsItsSubfield) {
+    TTempDir dir;
+    TOpenBase base(dir.File("area.jhr"));
+    auto msg = base->NewMsg();
+    msg->Kludges = {"\x01TZUTC: 0300", "\x01"
+                                       "CHRS: CP866 2"};
+    ASSERT_TRUE(msg->Save());
+    EXPECT_EQ(
+        ReadStored(dir.File("area.jhr"), 0).Subfields,
+        (TSubfields{{0, ""}, {1, ""}, {2, ""}, {3, ""}, {6, ""}, {2004, "0300"}, {2000, "CHRS: CP866 2"}}));
+}
+
+TEST(JamBase, CopyKeepsReplyLinksOnlyWithinItsBase) {
+    const struct {
+        const char* name;
+        bool sameBase;
+        bool sourceDeleted;
+    } cases[] = {
+        {"another base", false, false},
+        {"another base, deleted source", false, true},
+        {"same base, deleted source", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTempDir dir;
+        {
+            TOpenBase base(dir.File("area.jhr"));
+            for (int i = 0; i < 3; ++i)
+                Post(*base.Base, {"message " + std::to_string(i)});
+        }
+        PatchHeader(dir, 1, jhReplyTo, 1);
+        PatchHeader(dir, 1, jhReply1st, 3);
+        PatchHeader(dir, 1, jhReplyNext, 77);
+        TOpenBase source(dir.File("area.jhr"));
+        auto* msg = static_cast<TJamMsg*>(source->GetMsg(1));
+        if (c.sourceDeleted)
+            PutLE32(&msg->Header[jhAttribute], GetLE32(&msg->Header[jhAttribute]) | JamDeleted);
+
+        const std::string targetName = c.sameBase ? "area.jhr" : "copy.jhr";
+        TOpenBase other(dir.File("copy.jhr"));
+        TJamBase& target = c.sameBase ? *source.Base : *other.Base;
+        auto copy = target.NewMsg();
+        copy->Assign(msg);
+        EXPECT_EQ(GetLE32(&static_cast<TJamMsg&>(*copy).Header[jhAttribute]) & JamDeleted, 0u)
+            << "a copy is live before it is stored";
+        ASSERT_TRUE(copy->Save());
+        const size_t slot = c.sameBase ? 3 : 0;
+        const TJamMsgHeader stored = ReadStored(dir.File(targetName), slot).Header;
+        EXPECT_EQ(GetLE32(&stored[jhAttribute]), JamTypeEcho);
+        const std::vector<uint32_t> links = {GetLE32(&stored[jhReplyTo]), GetLE32(&stored[jhReply1st]),
+                                             GetLE32(&stored[jhReplyNext])};
+        EXPECT_EQ(links, c.sameBase ? (std::vector<uint32_t>{1, 3, 77}) : (std::vector<uint32_t>{0, 0, 0}));
+        target.Rescan();
+        EXPECT_EQ(target.GetCount(), static_cast<int>(slot) + 1);
+        EXPECT_EQ(BodyTexts(*target.GetMsg(static_cast<int>(slot))), (std::vector<std::string>{"message 1"}));
+    }
+}
+
+TEST(JamBase, LastReadRecordsBeyondTheFirstBuffer) {
+    constexpr int Others = 5000; // 80000 bytes, past 64 KiB
+    const struct {
+        const char* name;
+        bool hasRecord;
+        std::string tail; // after the other users' records
+    } cases[] = {
+        {"record after 5000 others", true, ""},
+        {"new user after 5000 others", false, ""},
+        {"new user after a torn record", false, "torn"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTempDir dir;
+        const std::string jhr = dir.File("area.jhr");
+        {
+            TOpenBase base(jhr);
+            Post(*base.Base, {"m"});
+        }
+        std::string others;
+        for (int i = 0; i < Others; ++i)
+            others += LE32(0xABC00000 + i) + LE32(100 + i) + LE32(i) + LE32(i + 1);
+        const std::string own = LE32(0x12345678) + LE32(7) + LE32(42) + LE32(43);
+        test::WriteFile(dir.File("area.jlr"), others + (c.hasRecord ? own : c.tail));
+        {
+            TOpenBase base(jhr);
+            base->SetUser(7, "Reader");
+            EXPECT_EQ(base->GetLastRead(), c.hasRecord ? 42u : 0u);
+            base->SetLastRead(40);
+        }
+        const std::string jlr = test::ReadFile(dir.File("area.jlr"));
+        ASSERT_EQ(jlr.size(), (Others + 1) * JamLastReadSize);
+        EXPECT_TRUE(jlr.compare(0, others.size(), others) == 0) << "other users' records";
+        const std::string expected = c.hasRecord ? LE32(0x12345678) + LE32(7) + LE32(40) + LE32(43)
+                                                 : LE32(JamCrc("reader")) + LE32(7) + LE32(40) + LE32(40);
+        EXPECT_EQ(jlr.substr(others.size()), expected);
+    }
+}
+
+// A message, a copy from an area of another type included, takes the type of its area; a
+// base opened without the area's tags keeps what the copy brings.
+TEST(JamBase, TypeBitsWrittenForTheArea) {
+    const struct {
+        const char* echoTag;
+        const char* netmailTag;
+        uint32_t carried; // type bits of the copied message
+        uint32_t bits;
+    } cases[] = {
+        {"TEST.JAM", "", 0, JamTypeEcho},
+        {"", "NETMAIL", 0, JamTypeNet | JamTypeLocal},
+        {"", "", 0, 0},
+        {"TEST.JAM", "", JamTypeNet | JamTypeLocal, JamTypeEcho},
+        {"", "NETMAIL", JamTypeEcho, JamTypeNet | JamTypeLocal},
+        {"", "", JamTypeNet, JamTypeNet},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.echoTag << c.netmailTag << " " << std::hex << c.carried);
+        TTempDir dir;
+        TOpenBase base(dir.File("area.jhr"), c.echoTag, c.netmailTag);
+        auto msg = base->NewMsg();
+        PutLE32(&static_cast<TJamMsg&>(*msg).Header[jhAttribute], c.carried);
+        msg->Body = {{"m"}};
+        ASSERT_TRUE(msg->Save());
+        EXPECT_EQ(GetLE32(&ReadStored(dir.File("area.jhr"), 0).Header[jhAttribute]) &
+                      (JamTypeNet | JamTypeEcho | JamTypeLocal),
+                  c.bits);
+    }
+}
+
+// The command line opens a base without the area's tags: only the header's type bits tell.
+TEST(JamBase, NetmailFromTypeBitsWithoutAreaTags) {
+    const struct {
+        uint32_t bits;
+        const char* echoTag;
+        const char* netmailTag;
+        bool netmail;
+    } cases[] = {
+        {JamTypeNet, "", "", true},
+        {JamTypeNet | JamTypeLocal, "", "", true},
+        {JamTypeLocal, "", "", true},
+        {JamTypeLocal | JamTypeEcho, "", "", false},
+        {JamTypeEcho, "", "", false},
+        {0, "", "", false},
+        {JamTypeNet | JamTypeLocal, "TEST.JAM", "", false},
+        {JamTypeEcho, "", "NETMAIL", true},
+    };
+    TTempDir dir;
+    {
+        TOpenBase base(dir.File("area.jhr"));
+        Post(*base.Base, {"m"});
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.bits << " " << c.echoTag << c.netmailTag);
+        PatchHeader(dir, 0, jhAttribute, c.bits);
+        TOpenBase base(dir.File("area.jhr"), c.echoTag, c.netmailTag);
+        EXPECT_EQ(base->GetMsg(0)->IsNetmail(), c.netmail);
     }
 }
