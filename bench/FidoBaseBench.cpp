@@ -30,8 +30,8 @@ private:
     bench::TScratchDir Dir;
 };
 
-TFidoBase* Open(const std::string& path) {
-    auto* base = new TFidoBase(path, "BENCH.ECHO", "");
+TBaseRef Open(const std::string& path) {
+    TBaseRef base = TBaseRef::Adopt(new TFidoBase(path, "BENCH.ECHO", ""));
     base->Rescan();
     return base;
 }
@@ -39,9 +39,9 @@ TFidoBase* Open(const std::string& path) {
 void BM_OpenAndList(benchmark::State& state) {
     TArea& area = TArea::Get();
     for (auto _ : state) {
-        TFidoBase* base = Open(area.Path());
+        TBaseRef base = Open(area.Path());
         benchmark::DoNotOptimize(base->GetCount());
-        base->Release();
+        base.Reset();
     }
     state.counters["messages"] = area.Count;
 }
@@ -51,10 +51,10 @@ BENCHMARK(BM_OpenAndList)->Unit(benchmark::kMillisecond);
 void BM_OpenAtLastMessage(benchmark::State& state) {
     TArea& area = TArea::Get();
     for (auto _ : state) {
-        TFidoBase* base = Open(area.Path());
+        TBaseRef base = Open(area.Path());
         int position = base->FindNearest(base->GetMsgId(base->GetCount() - 1));
         benchmark::DoNotOptimize(base->GetMsg(position)->Subject);
-        base->Release();
+        base.Reset();
     }
 }
 BENCHMARK(BM_OpenAtLastMessage)->Unit(benchmark::kMillisecond);
@@ -62,10 +62,10 @@ BENCHMARK(BM_OpenAtLastMessage)->Unit(benchmark::kMillisecond);
 void BM_EveryHeader(benchmark::State& state) {
     TArea& area = TArea::Get();
     for (auto _ : state) {
-        TFidoBase* base = Open(area.Path());
+        TBaseRef base = Open(area.Path());
         for (int i = 0; i < base->GetCount(); ++i)
             benchmark::DoNotOptimize(base->GetMsg(i)->Subject);
-        base->Release();
+        base.Reset();
     }
     state.SetItemsProcessed(state.iterations() * area.Count);
 }
@@ -75,7 +75,7 @@ void BM_Append(benchmark::State& state) {
     TArea& area = TArea::Get();
     const int count = bench::Scaled(1000);
     for (auto _ : state) {
-        TFidoBase* base = Open(area.Path());
+        TBaseRef base = Open(area.Path());
         for (int i = 0; i < count; ++i)
             bench::PostTypical(*base, area.Count + i);
         state.PauseTiming();
@@ -85,7 +85,7 @@ void BM_Append(benchmark::State& state) {
             added.push_back(base->GetMsgId(i));
         for (TMsgId id : added)
             std::filesystem::remove(area.Path() + "/" + std::to_string(id) + ".msg");
-        base->Release();
+        base.Reset();
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * count);

@@ -55,8 +55,8 @@ private:
     bench::TScratchDir Dir;
 };
 
-TJamBase* Open(const std::string& jhr) {
-    auto* base = new TJamBase(jhr, "BENCH.ECHO", "");
+TBaseRef Open(const std::string& jhr) {
+    TBaseRef base = TBaseRef::Adopt(new TJamBase(jhr, "BENCH.ECHO", ""));
     base->SetUser(0, "Reader");
     base->Rescan();
     return base;
@@ -67,10 +67,10 @@ void BM_OpenAtLastRead(benchmark::State& state) {
     TArea& area = TArea::Get();
     const bool withDeleted = state.range(0) != 0;
     for (auto _ : state) {
-        TJamBase* base = Open(area.Jhr(withDeleted));
+        TBaseRef base = Open(area.Jhr(withDeleted));
         benchmark::DoNotOptimize(base->GetCount());
         benchmark::DoNotOptimize(base->GetMsg(base->FindNearest(base->GetLastRead()))->Subject);
-        base->Release();
+        base.Reset();
     }
     state.SetLabel(withDeleted ? "some deleted" : "none deleted");
 }
@@ -79,10 +79,10 @@ BENCHMARK(BM_OpenAtLastRead)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void BM_EveryHeader(benchmark::State& state) {
     TArea& area = TArea::Get();
     for (auto _ : state) {
-        TJamBase* base = Open(area.Jhr(false));
+        TBaseRef base = Open(area.Jhr(false));
         for (int i = 0; i < base->GetCount(); ++i)
             benchmark::DoNotOptimize(base->GetMsg(i)->ReplyTo);
-        base->Release();
+        base.Reset();
     }
     state.SetItemsProcessed(state.iterations() * area.Count);
 }
@@ -92,12 +92,12 @@ BENCHMARK(BM_EveryHeader)->Unit(benchmark::kMillisecond);
 void BM_HasUnread(benchmark::State& state) {
     TArea& area = TArea::Get();
     const bool withList = state.range(0) != 0;
-    TJamBase* base = Open(area.Jhr(false));
+    TBaseRef base = Open(area.Jhr(false));
     if (withList)
         base->GetCount();
     for (auto _ : state)
         benchmark::DoNotOptimize(base->HasUnread());
-    base->Release();
+    base.Reset();
     state.SetLabel(withList ? "with the list" : "quick test");
 }
 BENCHMARK(BM_HasUnread)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
@@ -106,11 +106,11 @@ void BM_Append(benchmark::State& state) {
     TArea& area = TArea::Get();
     const int count = bench::Scaled(10000);
     for (auto _ : state) {
-        TJamBase* base = Open(area.Jhr(false));
+        TBaseRef base = Open(area.Jhr(false));
         for (int i = 0; i < count; ++i)
             bench::PostTypical(*base, area.Count + i);
         state.PauseTiming();
-        base->Release();
+        base.Reset();
         area.Restore();
         state.ResumeTiming();
     }

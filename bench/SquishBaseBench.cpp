@@ -43,8 +43,8 @@ private:
     bench::TScratchDir Dir;
 };
 
-TSquishBase* Open(const TArea& area) {
-    auto* base = new TSquishBase(area.Sqd(), "BENCH.ECHO", "");
+TBaseRef Open(const TArea& area) {
+    TBaseRef base = TBaseRef::Adopt(new TSquishBase(area.Sqd(), "BENCH.ECHO", ""));
     base->SetUser(0, "Reader");
     base->Rescan();
     return base;
@@ -54,10 +54,10 @@ TSquishBase* Open(const TArea& area) {
 void BM_OpenAtLastRead(benchmark::State& state) {
     TArea& area = TArea::Get();
     for (auto _ : state) {
-        TSquishBase* base = Open(area);
+        TBaseRef base = Open(area);
         benchmark::DoNotOptimize(base->GetCount());
         benchmark::DoNotOptimize(base->GetMsg(base->FindNearest(base->GetLastRead()))->Subject);
-        base->Release();
+        base.Reset();
     }
     state.counters["messages"] = area.Count;
 }
@@ -66,10 +66,10 @@ BENCHMARK(BM_OpenAtLastRead)->Unit(benchmark::kMillisecond);
 void BM_EveryHeader(benchmark::State& state) {
     TArea& area = TArea::Get();
     for (auto _ : state) {
-        TSquishBase* base = Open(area);
+        TBaseRef base = Open(area);
         for (int i = 0; i < base->GetCount(); ++i)
             benchmark::DoNotOptimize(base->GetMsg(i)->ReplyTo);
-        base->Release();
+        base.Reset();
     }
     state.SetItemsProcessed(state.iterations() * area.Count);
 }
@@ -79,11 +79,11 @@ void BM_Append(benchmark::State& state) {
     TArea& area = TArea::Get();
     const int count = bench::Scaled(10000);
     for (auto _ : state) {
-        TSquishBase* base = Open(area);
+        TBaseRef base = Open(area);
         for (int i = 0; i < count; ++i)
             bench::PostTypical(*base, area.Count + i);
         state.PauseTiming();
-        base->Release();
+        base.Reset();
         area.Restore();
         state.ResumeTiming();
     }
@@ -98,10 +98,10 @@ void BM_BulkDelete(benchmark::State& state) {
     for (int i = 0; i < area.Count; i += 100)
         ids.push_back(static_cast<TMsgId>(i + 1));
     for (auto _ : state) {
-        TSquishBase* base = Open(area);
+        TBaseRef base = Open(area);
         benchmark::DoNotOptimize(base->DeleteMsgs(ids, nullptr));
         state.PauseTiming();
-        base->Release();
+        base.Reset();
         area.Restore();
         state.ResumeTiming();
     }

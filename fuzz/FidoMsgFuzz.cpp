@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& dir = ScratchDir();
     std::ofstream(dir + "/1.msg", std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    auto* base = new TFidoBase(dir, "", "NETMAIL");
+    TBaseRef ref = TBaseRef::Adopt(new TFidoBase(dir, "", "NETMAIL"));
+    auto* base = static_cast<TFidoBase*>(ref.Get());
     base->DoNotIgnoreSoftCR = size > 0 && (data[0] & 1);
     base->Rescan();
     try {
@@ -42,6 +43,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const EFileError&) {
         // A short file is reported, not read past its end.
     }
-    base->Release();
     return 0;
 }

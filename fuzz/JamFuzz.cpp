@@ -56,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Write(dir + "/f.jdt", input.substr(headerSize + indexSize));
     std::remove((dir + "/f.jlr").c_str());
 
-    auto* base = new TJamBase(dir + "/f.jhr", "FUZZ", "");
+    TBaseRef ref = TBaseRef::Adopt(new TJamBase(dir + "/f.jhr", "FUZZ", ""));
+    auto* base = static_cast<TJamBase*>(ref.Get());
     base->SetUser(0, "Fuzz");
     base->SetLastRead(1);
     ReadAll(*base);
@@ -65,6 +66,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     msg->Save();
     base->DeleteMsg(2);
     ReadAll(*base);
-    base->Release();
     return 0;
 }

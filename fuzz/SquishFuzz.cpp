@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Write(dir + "/f.sqd", input.substr(0, dataSize));
     Write(dir + "/f.sqi", input.substr(dataSize));
 
-    auto* base = new TSquishBase(dir + "/f.sqd", "FUZZ", "");
+    TBaseRef ref = TBaseRef::Adopt(new TSquishBase(dir + "/f.sqd", "FUZZ", ""));
+    auto* base = static_cast<TSquishBase*>(ref.Get());
     ReadAll(*base);
     auto msg = base->NewMsg();
     msg->Body = {{"appended"}};
@@ -59,6 +60,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     base->DeleteMsg(2);
     base->DeleteMsgs({1, 3, 4}, nullptr);
     ReadAll(*base);
-    base->Release();
     return 0;
 }

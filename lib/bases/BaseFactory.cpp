@@ -6,7 +6,8 @@
 
 namespace tavro {
 
-TBaseRef NewBase(int baseType, const std::string& path, const std::string& echoTag, const std::string& netmailTag) {
+TBaseRef NewBase(int baseType, const std::string& path, const std::string& echoTag,
+                 const std::string& netmailTag) {
     switch (baseType) {
     case btMsg:
         return TBaseRef::Adopt(new TFidoBase(path, echoTag, netmailTag));

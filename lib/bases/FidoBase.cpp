@@ -11,14 +11,14 @@
 #include "core/UserInterface.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
-#include <sys/stat.h>
-#include <cerrno>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavro {
@@ -190,7 +190,9 @@ void TFidoMsg::AddZoneKludges() {
         return;
     TStringList added = {"\x01INTL " + ToAddr.ToStr3D() + " " + FromAddr.ToStr3D()};
     if (FromAddr.Point != 0 && GetKludge("FMPT").empty())
-        added.push_back("\x01" "FMPT " + std::to_string(FromAddr.Point));
+        added.push_back("\x01"
+                        "FMPT " +
+                        std::to_string(FromAddr.Point));
     if (ToAddr.Point != 0 && GetKludge("TOPT").empty())
         added.push_back("\x01TOPT " + std::to_string(ToAddr.Point));
     Kludges.insert(Kludges.begin(), added.begin(), added.end());

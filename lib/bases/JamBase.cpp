@@ -566,7 +566,8 @@ TMsgId TJamBase::StoreMsg(TCustomMsg& msg) {
     files.Put(*files.Text, textEnd, text.data(), static_cast<int64_t>(text.size()));
     files.Text->Flush();
     files.Put(*files.Header, headerEnd, h.data(), JamMsgHeaderSize);
-    files.Put(*files.Header, headerEnd + JamMsgHeaderSize, subfields.data(), static_cast<int64_t>(subfields.size()));
+    files.Put(*files.Header, headerEnd + JamMsgHeaderSize, subfields.data(),
+              static_cast<int64_t>(subfields.size()));
     files.Header->Flush();
     uint8_t record[JamIndexRecordSize];
     const std::string storedTo = EncodeForStorage(Trim(jam->ToName), jam->CodePages(), jam->KeepSoftCR());
@@ -589,7 +590,8 @@ TMsgId TJamBase::StoreMsg(TCustomMsg& msg) {
             Cache.resize(Live.size());
         }
         Header = base;
-        ListedHeaderSize = std::max<int64_t>(ListedHeaderSize, headerEnd + JamMsgHeaderSize + subfields.size());
+        ListedHeaderSize =
+            std::max<int64_t>(ListedHeaderSize, headerEnd + JamMsgHeaderSize + subfields.size());
     }
     jam->Position = static_cast<int>(position);
     jam->Loaded = true;

@@ -620,7 +620,8 @@ int Percent(size_t k, size_t n) {
 }
 
 // One message: its frame leaves the message chain for the end of the free chain.
-void DeleteOne(TSquishFiles& files, TSqBaseHeader& header, std::vector<TSqIndexRecord>& index, size_t position) {
+void DeleteOne(TSquishFiles& files, TSqBaseHeader& header, std::vector<TSqIndexRecord>& index,
+               size_t position) {
     const uint32_t offset = index[position].Offset;
     TSqFrameHeader frame = files.ReadFrame(offset);
     if (frame.FrameType == SqFrameFree)
@@ -722,8 +723,9 @@ size_t TSquishBase::RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& 
     files.FlushData();
     tx.Commit();
 
-    std::erase_if(Index,
-                  [&](const TSqIndexRecord& r) { return std::binary_search(wanted.begin(), wanted.end(), r.UmsgId); });
+    std::erase_if(Index, [&](const TSqIndexRecord& r) {
+        return std::binary_search(wanted.begin(), wanted.end(), r.UmsgId);
+    });
     DropCache();
     return positions.size();
 }

@@ -84,7 +84,6 @@ protected:
     void DropCache() override;
 
 private:
-
     TSqBaseHeader Header;
     // Just over the two headers a message read needs.
     THeaderReader Reader{SqFrameHeaderSize + SqMsgHeaderSize};

@@ -98,9 +98,7 @@ struct TSquishFormat {
     static std::unique_ptr<THold> Lock(const std::string& path) { return ByteZeroLock(path); }
     static std::unique_ptr<THold> BlockReads(const std::string& path) { return ByteZeroLock(path); }
     // The second index record names a frame far past the end of the data file.
-    static void Damage(const std::string& path) {
-        PatchLE32(SiblingFileName(path, "I"), 12, 0x7FFFFFF0);
-    }
+    static void Damage(const std::string& path) { PatchLE32(SiblingFileName(path, "I"), 12, 0x7FFFFFF0); }
 };
 
 struct TJamFormat {
@@ -166,7 +164,8 @@ protected:
         for (int i = 0; i < base.GetCount(); ++i) {
             TCustomMsg& msg = *base.GetMsg(i);
             std::vector<std::string> body = BodyTexts(msg);
-            EXPECT_TRUE(!body.empty() && body.front() == msg.Subject && body.back() == "end of " + msg.Subject)
+            EXPECT_TRUE(!body.empty() && body.front() == msg.Subject &&
+                        body.back() == "end of " + msg.Subject)
                 << msg.Subject;
             subjects.push_back(msg.Subject);
         }
@@ -331,7 +330,10 @@ TYPED_TEST(BaseContract, DamageReadsAsLockedAndIsNeverMadeWorse) {
     const std::vector<std::pair<const char*, std::function<bool()>>> changes = {
         {"append", [&] { return this->Post(*base, "after the damage"); }},
         {"delete the damaged one", [&] { return base->DeleteMsg(ids[1]); }},
-        {"delete two", [&] { return base->DeleteMsgs({ids[0], ids[2]}, nullptr); }},
+        {"delete two",
+         [&] {
+             return base->DeleteMsgs({ids[0], ids[2]}, nullptr);
+         }},
     };
     for (const auto& [name, change] : changes) {
         SCOPED_TRACE(name);
@@ -396,14 +398,22 @@ const std::vector<std::string> Three = {"message 1", "message 2", "message 3"};
 
 std::vector<TChange> Changes(bool (*post)(TCustomBase&, const std::string&, int)) {
     return {
-        {"append", [post](TCustomBase& b, const auto&) { return post(b, "new one", 3); },
+        {"append",
+         [post](TCustomBase& b, const auto&) { return post(b, "new one", 3); },
          {"message 1", "message 2", "message 3", "new one"}},
-        {"append a long one", [post](TCustomBase& b, const auto&) { return post(b, "long one", 400); },
+        {"append a long one",
+         [post](TCustomBase& b, const auto&) { return post(b, "long one", 400); },
          {"message 1", "message 2", "message 3", "long one"}},
-        {"delete", [](TCustomBase& b, const auto& ids) { return b.DeleteMsg(ids[1]); }, {"message 1", "message 3"}},
-        {"delete the last", [](TCustomBase& b, const auto& ids) { return b.DeleteMsg(ids[2]); },
+        {"delete",
+         [](TCustomBase& b, const auto& ids) { return b.DeleteMsg(ids[1]); },
+         {"message 1", "message 3"}},
+        {"delete the last",
+         [](TCustomBase& b, const auto& ids) { return b.DeleteMsg(ids[2]); },
          {"message 1", "message 2"}},
-        {"bulk delete", [](TCustomBase& b, const auto& ids) { return b.DeleteMsgs({ids[0], ids[2]}, nullptr); },
+        {"bulk delete",
+         [](TCustomBase& b, const auto& ids) {
+             return b.DeleteMsgs({ids[0], ids[2]}, nullptr);
+         },
          {"message 2"}},
     };
 }
@@ -477,8 +487,8 @@ TYPED_TEST(BaseContract, AKilledAppendLeavesNoPartialMessage) {
     for (bool reuse : {false, true}) {
         int k = 1;
         for (;; ++k) {
-            SCOPED_TRACE(std::string(reuse ? "into a freed frame" : "at the end") + ", killed before change " +
-                         std::to_string(k));
+            SCOPED_TRACE(std::string(reuse ? "into a freed frame" : "at the end") +
+                         ", killed before change " + std::to_string(k));
             TTempDir dir;
             const std::string path = TypeParam::PathIn(dir);
             auto open = [&] {
@@ -558,5 +568,6 @@ TYPED_TEST(BaseContract, AFullDiskLeavesTheFilesAsTheyWere) {
     EXPECT_EQ(Snapshot(this->Dir.Path()), before);
     TBaseRef base = this->Open();
     EXPECT_TRUE(this->Post(*base, "fits now", 400));
-    EXPECT_EQ(this->SubjectsNow(), (std::vector<std::string>{"message 1", "message 2", "message 3", "fits now"}));
+    EXPECT_EQ(this->SubjectsNow(),
+              (std::vector<std::string>{"message 1", "message 2", "message 3", "fits now"}));
 }

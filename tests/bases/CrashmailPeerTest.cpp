@@ -2,10 +2,10 @@
 // what Tavro writes there crashmail must export.
 
 #include "bases/FidoBase.h"
-#include "core/Settings.h"
 #include "core/Attributes.h"
 #include "core/CodePage.h"
 #include "core/DateTime.h"
+#include "core/Settings.h"
 
 #include "BaseHelpers.h"
 #include "Crashmail.h"

@@ -48,12 +48,13 @@ void MakeFiles(const TTempDir& dir, std::initializer_list<std::pair<const char*,
 
 struct TOpenBase {
     explicit TOpenBase(const std::string& path, std::string echoTag = "", std::string netmailTag = "NETMAIL")
-        : Base(new TFidoBase(path, std::move(echoTag), std::move(netmailTag))) {
+        : Ref(TBaseRef::Adopt(new TFidoBase(path, std::move(echoTag), std::move(netmailTag)))),
+          Base(static_cast<TFidoBase*>(Ref.Get())) {
         Base->ChangeCheckInterval = std::chrono::milliseconds(0);
         Base->Rescan();
     }
-    ~TOpenBase() { Base->Release(); }
     TFidoBase* operator->() const { return Base; }
+    TBaseRef Ref;
     TFidoBase* Base;
 };
 

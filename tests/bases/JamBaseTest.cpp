@@ -23,12 +23,13 @@ namespace {
 
 struct TOpenBase {
     explicit TOpenBase(const std::string& path, std::string echoTag = "TEST.JAM", std::string netmailTag = "")
-        : Base(new TJamBase(path, std::move(echoTag), std::move(netmailTag))) {
+        : Ref(TBaseRef::Adopt(new TJamBase(path, std::move(echoTag), std::move(netmailTag)))),
+          Base(static_cast<TJamBase*>(Ref.Get())) {
         EXPECT_TRUE(Base->CreateIfMissing());
         Base->Rescan();
     }
-    ~TOpenBase() { Base->Release(); }
     TJamBase* operator->() const { return Base; }
+    TBaseRef Ref;
     TJamBase* Base;
 };
 
@@ -227,7 +228,8 @@ TEST(JamBase, DeletedMessagesKeepTheirNumbers) {
             Post(*base.Base, {"message " + std::to_string(i)});
     }
     // Deleting works also in a base not listed since it was opened.
-    auto* fresh = new TJamBase(jhr, "TEST.JAM", "");
+    TBaseRef freshRef = TBaseRef::Adopt(new TJamBase(jhr, "TEST.JAM", ""));
+    auto* fresh = static_cast<TJamBase*>(freshRef.Get());
     fresh->Rescan();
     EXPECT_TRUE(fresh->DeleteMsg(2));
     {
@@ -240,7 +242,7 @@ TEST(JamBase, DeletedMessagesKeepTheirNumbers) {
         EXPECT_TRUE(ui.Errors.empty());
         EXPECT_EQ(test::ReadFile(jhr), before);
     }
-    fresh->Release();
+    freshRef.Reset();
 
     TOpenBase base(jhr);
     EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{1, 3, 4}));
@@ -308,11 +310,12 @@ TEST(JamBase, QuickUnreadTestLooksPastTheLastRead) {
             if (c.lastRead >= 0)
                 base->SetLastRead(static_cast<TMsgId>(c.lastRead));
         }
-        auto* base = new TJamBase(jhr, "TEST.JAM", "");
+        TBaseRef baseRef = TBaseRef::Adopt(new TJamBase(jhr, "TEST.JAM", ""));
+        auto* base = static_cast<TJamBase*>(baseRef.Get());
         base->SetUser(0, "Reader");
         base->Rescan();
         EXPECT_EQ(base->HasUnread(), c.unread);
-        base->Release();
+        baseRef.Reset();
         std::filesystem::remove(dir.File("area.jlr"));
     }
 }
@@ -462,7 +465,8 @@ TEST(JamBase, DamagedBasesFailWithoutFurtherDamage) {
                 Post(*base.Base, {"message " + std::to_string(i)});
         }
         damage.Apply(dir);
-        auto* base = new TJamBase(jhr, "TEST.JAM", "");
+        TBaseRef baseRef = TBaseRef::Adopt(new TJamBase(jhr, "TEST.JAM", ""));
+        auto* base = static_cast<TJamBase*>(baseRef.Get());
         auto outcome = [](auto&& operation) {
             try {
                 operation();
@@ -493,7 +497,7 @@ TEST(JamBase, DamagedBasesFailWithoutFurtherDamage) {
             EXPECT_EQ(ui.Errors.size(), 1u);
             EXPECT_EQ(test::ReadFile(jhr), before);
         }
-        base->Release();
+        baseRef.Reset();
     }
 }
 

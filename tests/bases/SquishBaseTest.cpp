@@ -22,12 +22,13 @@ namespace {
 
 struct TOpenBase {
     explicit TOpenBase(const std::string& path, std::string echoTag = "TEST.ECHO")
-        : Base(new TSquishBase(path, std::move(echoTag), "")) {
+        : Ref(TBaseRef::Adopt(new TSquishBase(path, std::move(echoTag), ""))),
+          Base(static_cast<TSquishBase*>(Ref.Get())) {
         EXPECT_TRUE(Base->CreateIfMissing());
         Base->Rescan();
     }
-    ~TOpenBase() { Base->Release(); }
     TSquishBase* operator->() const { return Base; }
+    TBaseRef Ref;
     TSquishBase* Base;
 };
 
@@ -376,7 +377,8 @@ TEST(SquishBase, DamagedBasesFailWithoutFurtherDamage) {
         test::WriteFile(sqd, data);
         test::WriteFile(sqi, index);
 
-        auto* base = new TSquishBase(sqd, "TEST.ECHO", "");
+        TBaseRef baseRef = TBaseRef::Adopt(new TSquishBase(sqd, "TEST.ECHO", ""));
+        auto* base = static_cast<TSquishBase*>(baseRef.Get());
         auto outcome = [](auto&& operation) {
             try {
                 operation();
@@ -416,7 +418,7 @@ TEST(SquishBase, DamagedBasesFailWithoutFurtherDamage) {
                 EXPECT_EQ(test::ReadFile(sqd), before);
             }
         }
-        base->Release();
+        baseRef.Reset();
     }
 }
 

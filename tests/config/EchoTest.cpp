@@ -72,9 +72,10 @@ TEST(Echo, OpeningCreatesNothingWritersCreateWhatIsMissing) {
         uint8_t type;
         std::string path;
         std::vector<const char*> created;
-    } cases[] = {{btMsg, dir.File("netmail"), {"netmail"}},
-                 {btSquish, dir.File("sq/area.sqd"), {"sq/area.sqd", "sq/area.sqi"}},
-                 {btJam, dir.File("jam/area.jhr"), {"jam/area.jhr", "jam/area.jdx", "jam/area.jdt", "jam/area.jlr"}}};
+    } cases[] = {
+        {btMsg, dir.File("netmail"), {"netmail"}},
+        {btSquish, dir.File("sq/area.sqd"), {"sq/area.sqd", "sq/area.sqi"}},
+        {btJam, dir.File("jam/area.jhr"), {"jam/area.jhr", "jam/area.jdx", "jam/area.jdt", "jam/area.jlr"}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.type));
         TEcho echo;
