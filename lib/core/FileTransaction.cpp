@@ -71,7 +71,9 @@ void TFileTransaction::Rollback() noexcept {
     }
     for (const TTracked& tracked : Files) {
         try {
-            tracked.File->SetSize(tracked.Size);
+            // A file the change never grew or cut keeps its times too.
+            if (tracked.File->Size() != tracked.Size)
+                tracked.File->SetSize(tracked.Size);
         } catch (...) {
             tracked.File->DiscardBuffer();
         }
