@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <set>
 #include <stdexcept>
 
@@ -370,19 +369,9 @@ std::string TJamBase::SiblingName(const char* suffix) const {
 }
 
 void TJamBase::CreateStorage() {
-    const std::string name = HeaderFileName();
-    if (const auto parent = std::filesystem::path(name).parent_path(); !parent.empty())
-        std::filesystem::create_directories(parent);
-    std::unique_ptr<TBufStream> header;
-    try {
-        header = std::make_unique<TBufStream>(name, JamBufSize, TOpenMode::CreateNew);
-    } catch (const EFileError& e) {
-        if (e.Code == EEXIST)
-            return; // another program made it meanwhile
-        throw;
-    }
-    if (!header->LockRange(0, 1, true))
-        throw EFileError("\"" + name + "\" is locked by another program", EWOULDBLOCK);
+    auto header = CreateLockedFile(HeaderFileName(), JamBufSize);
+    if (!header)
+        return;
     // An index left without its headers would name messages that are not there.
     TBufStream index(SiblingName("DX"), JamBufSize, TOpenMode::Create);
     TBufStream text(SiblingName("DT"), JamBufSize, TOpenMode::ReadWriteExclusiveCreate);

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <stdexcept>
 
 namespace tavro {
@@ -361,20 +360,10 @@ std::string TSquishBase::IndexFileName() const {
 }
 
 void TSquishBase::CreateStorage() {
-    const std::string name = DataFileName();
-    if (const auto parent = std::filesystem::path(name).parent_path(); !parent.empty())
-        std::filesystem::create_directories(parent);
-    std::unique_ptr<TBufStream> data;
-    try {
-        data = std::make_unique<TBufStream>(name, SquishBufSize, TOpenMode::CreateNew);
-    } catch (const EFileError& e) {
-        if (e.Code == EEXIST)
-            return; // another program made it meanwhile
-        throw;
-    }
-    if (!data->LockRange(0, 1, true))
-        throw EFileError("\"" + name + "\" is locked by another program", EWOULDBLOCK);
-    // The index first: a data file never stands without its index.
+    auto data = CreateLockedFile(DataFileName(), SquishBufSize);
+    if (!data)
+        return;
+    // The index exists before the header makes the data file a base.
     TBufStream index(IndexFileName(), SquishBufSize, TOpenMode::Create);
     auto raw = TSqBaseHeader::Empty().Encode();
     data->WriteBuffer(raw.data(), SqBaseHeaderSize);

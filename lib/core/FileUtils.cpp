@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -246,6 +247,22 @@ std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode
                 std::min<Clock::duration>(std::chrono::milliseconds(10), deadline - now));
         }
     }
+}
+
+std::unique_ptr<TBufStream> CreateLockedFile(const std::string& fileName, int bufSize) {
+    if (const auto parent = std::filesystem::path(fileName).parent_path(); !parent.empty())
+        std::filesystem::create_directories(parent);
+    std::unique_ptr<TBufStream> file;
+    try {
+        file = std::make_unique<TBufStream>(fileName, bufSize, TOpenMode::CreateNew);
+    } catch (const EFileError& e) {
+        if (e.Code == EEXIST)
+            return nullptr;
+        throw;
+    }
+    if (!file->LockRange(0, 1, true))
+        throw EFileError("\"" + fileName + "\" is locked by another program", EWOULDBLOCK);
+    return file;
 }
 
 static bool WriteAll(int fd, std::string_view data) {

@@ -68,6 +68,11 @@ enum class TByteLock { None, Read, Write };
 std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode mode, int bufSize,
                                           int timeoutMs = OpenTimeoutMs, TByteLock lock = TByteLock::None);
 
+// The header file of a new Squish or JAM base: the directories it lies in are made, the file
+// is created exclusively and its byte-0 lock taken, so no tosser reads it before it is
+// complete. Null when the file exists already (another program made the base meanwhile).
+std::unique_ptr<TBufStream> CreateLockedFile(const std::string& fileName, int bufSize);
+
 // Writes a whole file through a temporary file in the same directory that is renamed over
 // the old one, so a crash never leaves a half-written file.
 bool WriteFileAtomically(const std::string& fileName, std::string_view data);

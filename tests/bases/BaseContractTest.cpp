@@ -122,13 +122,30 @@ protected:
         Settings.EchoscanFile = Dir.File("echotoss.log");
     }
 
-    // A base object for the area as the program opens it, listed when it exists.
-    TBaseRef Open() {
-        TBaseRef base = NewBase(Format::Type, Path, "TEST.ECHO", "");
+    // A base object for the area at `path` as the program opens it, listed when it exists.
+    TBaseRef OpenAt(const std::string& path) {
+        TBaseRef base = NewBase(Format::Type, path, "TEST.ECHO", "");
         base->ScanSettings = &Settings;
         if (base->Exists())
             base->Rescan();
         return base;
+    }
+    TBaseRef Open() { return OpenAt(Path); }
+
+    // A new area at `path` with three messages, after one that was deleted when `freed` (a
+    // Squish base then has a free frame); their ids.
+    std::vector<TMsgId> MakeThree(const std::string& path, bool freed) {
+        TBaseRef base = OpenAt(path);
+        EXPECT_TRUE(base->CreateIfMissing());
+        if (freed) {
+            EXPECT_TRUE(Post(*base, "freed", 30));
+            base->Rescan();
+            EXPECT_TRUE(base->DeleteMsg(base->GetMsgId(0)));
+        }
+        for (const char* subject : {"message 1", "message 2", "message 3"})
+            EXPECT_TRUE(Post(*base, subject));
+        base->Rescan();
+        return Ids(*base);
     }
 
     // The area with `count` messages; their ids.
@@ -431,27 +448,8 @@ TYPED_TEST(BaseContract, EveryFailedStepLeavesTheFilesAsTheyWere) {
                              std::to_string(k));
                 TTempDir dir;
                 const std::string path = TypeParam::PathIn(dir);
-                auto open = [&] {
-                    TBaseRef base = NewBase(TypeParam::Type, path, "TEST.ECHO", "");
-                    base->ScanSettings = &this->Settings;
-                    base->Rescan();
-                    return base;
-                };
-                std::vector<TMsgId> ids;
-                {
-                    TBaseRef base = NewBase(TypeParam::Type, path, "TEST.ECHO", "");
-                    ASSERT_TRUE(base->CreateIfMissing());
-                    // A freed message first: Squish reuses its frame.
-                    if (reuse) {
-                        ASSERT_TRUE(this->Post(*base, "freed", 30));
-                        base->Rescan();
-                        ASSERT_TRUE(base->DeleteMsg(base->GetMsgId(0)));
-                    }
-                    for (const std::string& subject : Three)
-                        ASSERT_TRUE(this->Post(*base, subject));
-                    base->Rescan();
-                    ids = Ids(*base);
-                }
+                const std::vector<TMsgId> ids = this->MakeThree(path, reuse);
+                auto open = [&] { return this->OpenAt(path); };
                 TBaseRef base = open();
                 const auto before = Snapshot(dir.Path());
                 bool done;
@@ -491,23 +489,8 @@ TYPED_TEST(BaseContract, AKilledAppendLeavesNoPartialMessage) {
                          ", killed before change " + std::to_string(k));
             TTempDir dir;
             const std::string path = TypeParam::PathIn(dir);
-            auto open = [&] {
-                TBaseRef base = NewBase(TypeParam::Type, path, "TEST.ECHO", "");
-                base->ScanSettings = &this->Settings;
-                base->Rescan();
-                return base;
-            };
-            {
-                TBaseRef base = open();
-                ASSERT_TRUE(base->CreateIfMissing());
-                if (reuse) {
-                    ASSERT_TRUE(this->Post(*base, "freed", 30));
-                    base->Rescan();
-                    ASSERT_TRUE(base->DeleteMsg(base->GetMsgId(0)));
-                }
-                for (const std::string& subject : Three)
-                    ASSERT_TRUE(this->Post(*base, subject));
-            }
+            this->MakeThree(path, reuse);
+            auto open = [&] { return this->OpenAt(path); };
             const pid_t child = fork();
             ASSERT_GE(child, 0);
             if (child == 0) {
