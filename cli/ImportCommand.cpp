@@ -29,7 +29,7 @@ void Print(std::ostream& out, const char* change, const std::vector<std::string>
         out << change << "\t" << OutputText(name) << "\n";
 }
 
-void Save(const TConfig& config, const std::string& home) {
+void Save(TConfig& config, const std::string& home) {
     std::error_code ignored;
     std::filesystem::create_directories(home, ignored);
     SaveConfig(config, ConfigFileName(home));

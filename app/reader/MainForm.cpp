@@ -15,6 +15,8 @@
 #include "config/AddressBookFile.h"
 #include "config/Config.h"
 #include "config/ConfigFile.h"
+#include "config/ConfigLock.h"
+#include "config/ConfigSave.h"
 #include "config/TosserImport.h"
 #include "config/User.h"
 #include "config/UsersFile.h"
@@ -26,6 +28,7 @@
 #include <QCloseEvent>
 #include <QProcess>
 #include <QShortcut>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdlib>
@@ -84,6 +87,7 @@ bool TMainForm::Start() {
 bool TMainForm::LoadConfiguration() {
     try {
         const std::string dir = ConfigHome();
+        TakeRunLock(dir);
         TConfig& config = Config();
         LoadConfig(config, ConfigFileName(dir));
         NodelistIndex().LoadNodelistIndex();
@@ -98,6 +102,16 @@ bool TMainForm::LoadConfiguration() {
     }
 }
 
+// Held while the program runs, so a command-line import does not rewrite the areas under
+// it. An import in progress takes moments; after that the program runs without the lock.
+void TMainForm::TakeRunLock(const std::string& dir) {
+    for (int tries = 0; tries < 100 && !RunLock; ++tries) {
+        RunLock = TConfigLock::Take(dir, TConfigLock::TKind::Running);
+        if (!RunLock)
+            QThread::msleep(20);
+    }
+}
+
 bool TMainForm::EnsureUser() {
     TConfig& config = Config();
     if (!config.Users.empty())
@@ -108,10 +122,8 @@ bool TMainForm::EnsureUser() {
     config.Users.push_back(std::move(user));
     // The setup dialog that follows here comes with the setup dialogs.
     try {
-        const std::string dir = ConfigHome();
-        SaveConfig(config, ConfigFileName(dir));
         // The users file too, or a crash before the exit would lose the new user.
-        SaveUsers(config, UsersFileName(dir));
+        SaveConfigAndUsers(config, ConfigHome());
     } catch (const std::exception& e) {
         MessageDlg(nullptr, QString::fromStdString(e.what()), mtError, mbtOK);
     }
@@ -214,8 +226,8 @@ void TMainForm::Shutdown(bool ask) {
 bool TMainForm::SaveFiles() {
     try {
         const std::string dir = ConfigHome();
-        SaveUsers(Config(), UsersFileName(dir));
-        SaveAddressBook(Config(), AddressBookFileName(dir));
+        SaveConfigFiles(Config(), {{TConfigFile::Users, UsersFileName(dir)},
+                                   {TConfigFile::Book, AddressBookFileName(dir)}});
         return true;
     } catch (const std::exception&) {
         return false;

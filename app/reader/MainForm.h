@@ -4,11 +4,13 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
 
 class QApplication;
 class QTimer;
 
 namespace tavro {
+class TConfigLock;
 class TNodelistIndex;
 class TUser;
 } // namespace tavro
@@ -53,6 +55,7 @@ signals:
 
 private:
     bool LoadConfiguration();
+    void TakeRunLock(const std::string& dir);
     bool EnsureUser();
     void CreateViewer();
     void ChooseUser();
@@ -65,6 +68,7 @@ private:
 
     QStringList Arguments;
     std::unique_ptr<TViewForm> Viewer_;
+    std::unique_ptr<TConfigLock> RunLock;
     TSingleInstance* Instance = nullptr;
     TExitSignals* Signals = nullptr;
     QTimer* NodelistTimer = nullptr;

@@ -2,6 +2,7 @@
 
 #include "config/Config.h"
 #include "config/ConfigFile.h"
+#include "config/ConfigSave.h"
 #include "config/EditUserForm.h"
 #include "config/UsersFile.h"
 #include "core/ConfigDir.h"
@@ -123,9 +124,8 @@ void TSelectUserForm::SaveConfiguration() {
     try {
         std::string dir;
         EnsureConfigDir(dir);
-        SaveConfig(Config_, ConfigFileName(dir));
         // The users file too, or a crash before the exit would lose the new user.
-        SaveUsers(Config_, UsersFileName(dir));
+        SaveConfigAndUsers(Config_, dir);
     } catch (const std::exception& e) {
         MessageDlg(this, QString::fromStdString(e.what()), mtError, mbtOK);
     }

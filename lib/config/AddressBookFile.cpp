@@ -2,9 +2,11 @@
 
 #include "CfgStream.h"
 #include "Config.h"
+#include "ConfigSave.h"
 #include "Jpeg.h"
 
 #include <climits>
+#include <cstdint>
 #include <unordered_map>
 
 namespace tavro {
@@ -32,7 +34,7 @@ std::unique_ptr<TABUser> ReadContact(TCfgReader& r) {
     if (photoSize < 0)
         throw EConfigError("a photo of the address book has a negative size");
     const std::string_view photo = r.Take(size_t(photoSize));
-    if (IsDecodableJpeg(photo))
+    if (IsJpegData(photo))
         u->Photo = photo;
     u->Birthday = r.Double();
     for (std::string* s : {&u->VoicePhone, &u->FaxPhone, &u->DataPhone, &u->BBSName, &u->WebPage})
@@ -67,7 +69,8 @@ void WriteContact(TCfgWriter& w, const TABUser& u) {
         w.String(*s);
     w.StringList(u.EMails);
     w.Bool(u.Favourite);
-    if (u.Photo.size() <= size_t(INT32_MAX) && IsDecodableJpeg(u.Photo))
+    // Written back as it came: what the reader keeps, the writer keeps.
+    if (u.Photo.size() <= size_t(INT32_MAX) && IsJpegData(u.Photo))
         w.String(u.Photo);
     else
         w.Int32(0);
@@ -106,28 +109,36 @@ std::string AddressBookFileName(const std::string& dir) {
 }
 
 void LoadAddressBook(TConfig& config, const std::string& fileName) {
-    std::string data;
-    if (ReadConfigFile(fileName, data))
-        ParseAddressBook(config, std::move(data));
+    // Photos make the book as large as the user's collection: no cap below the file's size.
+    std::string data = ReadOrigin(config.BookOrigin, fileName, SIZE_MAX);
+    if (config.BookOrigin.Existed() && !ParseAddressBook(config, std::move(data)))
+        config.BookOrigin.Foreign = true;
 }
 
-void SaveAddressBook(const TConfig& config, const std::string& fileName) {
-    WriteConfigFile(fileName, FormatAddressBook(config));
+void SaveAddressBook(TConfig& config, const std::string& fileName) {
+    SaveConfigFiles(config, {{TConfigFile::Book, fileName}});
 }
 
-void ParseAddressBook(TConfig& config, std::string data) {
+std::string ContactRecord(const TABUser& contact) {
+    TCfgWriter w;
+    WriteContact(w, contact);
+    return std::move(w.Data);
+}
+
+bool ParseAddressBook(TConfig& config, std::string data) {
     TCfgReader r(std::move(data));
     if (r.Line() != Header)
-        return;
+        return false;
     const size_t first = config.ABUsers.size();
     const size_t contacts = r.Count(MinContactSize);
     for (size_t i = 0; i < contacts; ++i)
         config.ABUsers.push_back(ReadContact(r));
     if (r.AtEnd())
-        return;
+        return true;
     const size_t groups = r.Count(MinGroupSize);
     for (size_t i = 0; i < groups; ++i)
         config.ABGroups.push_back(ReadGroup(r, config, first));
+    return true;
 }
 
 std::string FormatAddressBook(const TConfig& config) {

@@ -7,12 +7,6 @@
 
 namespace tavro {
 
-namespace {
-
-constexpr size_t MaxConfigBytes = size_t(64) << 20;
-
-} // namespace
-
 std::string_view TCfgReader::Take(size_t n) {
     if (n > Left())
         throw EConfigError("the configuration file ends inside a field");
@@ -129,18 +123,13 @@ void TCfgWriter::Address(const TAddress& a) {
     String(a.Domain);
 }
 
-bool ReadConfigFile(const std::string& fileName, std::string& data) {
+bool ReadConfigFile(const std::string& fileName, std::string& data, size_t maxBytes) {
     const std::string name = ResolveCase(fileName);
     if (!FileExists(name))
         return false;
-    if (!ReadWholeFile(name, data, MaxConfigBytes))
+    if (!ReadWholeFile(name, data, maxBytes))
         throw EConfigError("cannot read \"" + name + "\"");
     return true;
-}
-
-void WriteConfigFile(const std::string& fileName, const std::string& data) {
-    if (!WriteFileAtomically(fileName, data))
-        throw EConfigError("cannot write \"" + fileName + "\"");
 }
 
 } // namespace tavro

@@ -62,11 +62,12 @@ public:
     std::string Data;
 };
 
-// The whole file; false when it does not exist or cannot be opened. Larger than any
-// configuration can be: EConfigError.
-bool ReadConfigFile(const std::string& fileName, std::string& data);
-// Through a temporary file and a rename, so a failed save keeps the previous file; throws
+// The main and the users file are kilobytes; a crafted one may cost no more than this. The
+// address book holds photos and has no cap of its own.
+constexpr size_t MaxSmallConfigBytes = size_t(4) << 20;
+
+// The whole file; false when it does not exist. Larger than `maxBytes`, or unreadable:
 // EConfigError.
-void WriteConfigFile(const std::string& fileName, const std::string& data);
+bool ReadConfigFile(const std::string& fileName, std::string& data, size_t maxBytes = MaxSmallConfigBytes);
 
 } // namespace tavro

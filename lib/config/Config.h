@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AddressBook.h"
+#include "ConfigOrigin.h"
 #include "Echo.h"
 #include "Template.h"
 #include "User.h"
@@ -30,6 +31,8 @@ public:
     std::vector<std::unique_ptr<TABUser>> ABUsers;
     std::vector<std::unique_ptr<TABGroup>> ABGroups;
     TGlobalSettings Settings;
+    // The three files as this copy last read or wrote them.
+    TFileOrigin MainOrigin, UsersOrigin, BookOrigin;
 
     // Creates the eleven built-in templates and sets the settings they go with.
     void CreateDefaultTemplates();

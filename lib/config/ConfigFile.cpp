@@ -2,6 +2,7 @@
 
 #include "CfgStream.h"
 #include "Config.h"
+#include "ConfigSave.h"
 
 namespace tavro {
 
@@ -36,21 +37,25 @@ void ReadTemplates(TCfgReader& in, TConfig& config) {
         auto t = std::make_unique<TTemplate>();
         t->Name = in.String();
         t->Lines = in.StringList();
-        t->IsDefault = in.Bool();
+        // Built-in templates are never stored: whatever a file says, this one can be edited.
+        in.Bool();
+        t->IsDefault = false;
         config.Templates.push_back(std::move(t));
     }
+}
+
+void WriteTemplate(TCfgWriter& out, const TTemplate& t) {
+    out.String(t.Name);
+    out.StringList(t.Lines);
+    out.Bool(t.IsDefault);
 }
 
 void WriteTemplates(TCfgWriter& out, const TConfig& config) {
     const size_t first = static_cast<size_t>(std::max(config.BuiltInTemplateCount, 0));
     const size_t stored = config.Templates.size() > first ? config.Templates.size() - first : 0;
     out.Int32(static_cast<int32_t>(stored));
-    for (size_t i = first; i < config.Templates.size(); ++i) {
-        const TTemplate& t = *config.Templates[i];
-        out.String(t.Name);
-        out.StringList(t.Lines);
-        out.Bool(t.IsDefault);
-    }
+    for (size_t i = first; i < config.Templates.size(); ++i)
+        WriteTemplate(out, *config.Templates[i]);
 }
 
 // Layout 2 ends with DefCC; layout 1 has none.
@@ -72,19 +77,22 @@ void ReadAreas(TCfgReader& in, TConfig& config, bool withDefCC) {
     }
 }
 
+void WriteArea(TCfgWriter& out, const TEcho& echo) {
+    out.String(echo.Name);
+    out.String(echo.Origin);
+    out.Byte(echo.EchoType);
+    out.Byte(echo.BaseType);
+    out.Int32(static_cast<int32_t>(echo.DefAttr));
+    out.Byte(echo.Flags);
+    out.Address(echo.Address);
+    out.String(echo.Path);
+    out.String(echo.DefCC);
+}
+
 void WriteAreas(TCfgWriter& out, const TConfig& config) {
     out.Int32(static_cast<int32_t>(config.Echoes.size()));
-    for (const auto& echo : config.Echoes) {
-        out.String(echo->Name);
-        out.String(echo->Origin);
-        out.Byte(echo->EchoType);
-        out.Byte(echo->BaseType);
-        out.Int32(static_cast<int32_t>(echo->DefAttr));
-        out.Byte(echo->Flags);
-        out.Address(echo->Address);
-        out.String(echo->Path);
-        out.String(echo->DefCC);
-    }
+    for (const auto& echo : config.Echoes)
+        WriteArea(out, *echo);
 }
 
 // Origins to UUEPath: the same in every layout.
@@ -140,7 +148,10 @@ void ReadSettings(TCfgReader& in, TGlobalSettings& s, TMainLayout layout) {
 // The first layout: the line count stored as it is, then groups the program added one by
 // one, each present only when the file goes on.
 void ReadSettingsWithoutHeader(TCfgReader& in, TGlobalSettings& s) {
-    s.MaxMsgLines = in.Int32();
+    // The count of that time, within what the length of a message allows.
+    const int32_t lines = in.Int32();
+    if (lines >= 1 && lines <= s.MaxMsgLines)
+        s.MaxMsgLines = lines;
     s.ConfirmDel = in.Bool();
     s.ConfirmExit = in.Bool();
     if (in.AtEnd())
@@ -205,10 +216,7 @@ std::string ReadVersionTag(TCfgReader& in, std::string_view magic) {
     return std::string(in.Take(4));
 }
 
-void LoadConfig(TConfig& config, const std::string& fileName) {
-    std::string data;
-    if (!ReadConfigFile(fileName, data))
-        return;
+void ParseConfig(TConfig& config, std::string data) {
     TCfgReader in(std::move(data));
     const TMainLayout layout = LayoutOf(ReadVersionTag(in, ConfigMagic));
     ReadTemplates(in, config);
@@ -220,14 +228,42 @@ void LoadConfig(TConfig& config, const std::string& fileName) {
         ReadSettings(in, config.Settings, layout);
 }
 
-void SaveConfig(const TConfig& config, const std::string& fileName) {
+std::string FormatConfig(const TConfig& config) {
     TCfgWriter out;
     out.Bytes(ConfigMagic);
     out.Bytes(NewestVersion);
     WriteTemplates(out, config);
     WriteAreas(out, config);
     WriteSettings(out, config.Settings);
-    WriteConfigFile(fileName, out.Data);
+    return std::move(out.Data);
+}
+
+std::string AreaRecord(const TEcho& echo) {
+    TCfgWriter out;
+    WriteArea(out, echo);
+    return std::move(out.Data);
+}
+
+std::string TemplateRecord(const TTemplate& t) {
+    TCfgWriter out;
+    WriteTemplate(out, t);
+    return std::move(out.Data);
+}
+
+std::string SettingsRecord(const TGlobalSettings& settings) {
+    TCfgWriter out;
+    WriteSettings(out, settings);
+    return std::move(out.Data);
+}
+
+void LoadConfig(TConfig& config, const std::string& fileName) {
+    std::string data = ReadOrigin(config.MainOrigin, fileName, MaxSmallConfigBytes);
+    if (config.MainOrigin.Existed())
+        ParseConfig(config, std::move(data));
+}
+
+void SaveConfig(TConfig& config, const std::string& fileName) {
+    SaveConfigFiles(config, {{TConfigFile::Main, fileName}});
 }
 
 } // namespace tavro

@@ -9,6 +9,9 @@ namespace tavro {
 
 class TCfgReader;
 class TConfig;
+class TEcho;
+class TTemplate;
+struct TGlobalSettings;
 
 // dir + "/Tavro020.cfg": stored templates, areas and the program-wide settings.
 std::string ConfigFileName(const std::string& dir);
@@ -17,9 +20,18 @@ std::string ConfigFileName(const std::string& dir);
 // settings; a missing file leaves everything as it is. A damaged file or an unknown version
 // throws EConfigError; what was read before stays in the lists.
 void LoadConfig(TConfig& config, const std::string& fileName);
-// Writes the newest layout through a temporary file, so a failed save keeps the old file;
-// throws EConfigError.
-void SaveConfig(const TConfig& config, const std::string& fileName);
+// Writes the newest layout through a temporary file, so a failed save keeps the old file,
+// bringing in first what another program saved there since this copy read it; throws
+// EConfigError.
+void SaveConfig(TConfig& config, const std::string& fileName);
+
+// The two above without the file: the bytes of a main file.
+void ParseConfig(TConfig& config, std::string data);
+std::string FormatConfig(const TConfig& config);
+// One record as the file holds it, to tell changed records apart.
+std::string AreaRecord(const TEcho& echo);
+std::string TemplateRecord(const TTemplate& t);
+std::string SettingsRecord(const TGlobalSettings& settings);
 
 // The 4-byte version tag that follows `magic` at the start of a configuration file, or an
 // empty string for a file without that header (the reader then stays at the start).

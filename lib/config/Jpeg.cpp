@@ -88,4 +88,9 @@ bool IsDecodableJpeg(std::string_view data) {
                   static_cast<unsigned long>(data.size()));
 }
 
+bool IsJpegData(std::string_view data) {
+    return data.size() >= 4 && static_cast<uint8_t>(data[0]) == 0xFF &&
+           static_cast<uint8_t>(data[1]) == 0xD8 && static_cast<uint8_t>(data[2]) == 0xFF;
+}
+
 } // namespace tavro

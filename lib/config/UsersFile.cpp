@@ -3,13 +3,17 @@
 #include "CfgStream.h"
 #include "Config.h"
 #include "ConfigFile.h"
+#include "ConfigSave.h"
+
+#include "core/StrUtils.h"
 
 namespace tavro {
 
 namespace {
 
 constexpr std::string_view UsersMagic = "TavroUsr";
-constexpr std::string_view NewestVersion = "0.62";
+// "0.63" names each leaf's area by its tag beside its place in the area list.
+constexpr std::string_view NewestVersion = "0.63";
 
 // Levels of an area tree (top-level nodes are level 1): deeper trees are damage, and the
 // bound keeps a crafted file from exhausting the stack.
@@ -30,6 +34,7 @@ struct TUserLayout {
     int FontCount; // 1: TextFont only; 3: TreeFont, ListFont, TextFont
     bool AutoSpellCheck;
     bool HighlightNames;
+    bool LeafTags = false;
 };
 
 TUserLayout LayoutOf(const std::string& version) {
@@ -47,6 +52,8 @@ TUserLayout LayoutOf(const std::string& version) {
         return {true, false, true, 13, 1, true, true};
     if (version == "0.62")
         return {true, false, true, 13, 3, true, true};
+    if (version == "0.63")
+        return {true, false, true, 13, 3, true, true, true};
     throw EConfigError("Unknown config");
 }
 
@@ -68,8 +75,21 @@ void WriteFont(TCfgWriter& out, const TUserFont& font) {
     out.Int32(font.Size);
 }
 
+// The area of a leaf: the one at its place in the list when the tag agrees (or the file
+// keeps no tags), else the first of that tag. The two files are saved together, but a crash
+// between their renames, or another program's import, can still move the areas.
+TEcho* LeafArea(const TConfig& config, int32_t index, const std::string* tag) {
+    TEcho* echo = At(config.Echoes, index);
+    if (!tag || (echo && EqualsNoCase(echo->Name, *tag)))
+        return echo;
+    for (const auto& candidate : config.Echoes)
+        if (EqualsNoCase(candidate->Name, *tag))
+            return candidate.get();
+    return nullptr;
+}
+
 void ReadTree(TCfgReader& in, const TConfig& config, std::vector<std::unique_ptr<TTreeInfo>>& nodes,
-              int depth) {
+              int depth, bool leafTags) {
     const size_t count = in.Count(MinTreeNode);
     if (count > 0 && depth > MaxTreeDepth)
         throw EConfigError("an area tree of the users file is nested too deeply");
@@ -78,12 +98,15 @@ void ReadTree(TCfgReader& in, const TConfig& config, std::vector<std::unique_ptr
         std::unique_ptr<TTreeInfo> node;
         if (in.Bool()) {
             node = std::make_unique<TTreeInfo>();
-            ReadTree(in, config, node->Children, depth + 1);
-        } else if (TEcho* echo = At(config.Echoes, in.Int32())) {
-            node = std::make_unique<TTreeInfo>(echo);
+            ReadTree(in, config, node->Children, depth + 1, leafTags);
         } else {
+            const int32_t index = in.Int32();
+            const std::string tag = leafTags ? in.String() : std::string();
+            TEcho* echo = LeafArea(config, index, leafTags ? &tag : nullptr);
             // The area list does not match the users file: the leaf has nothing to show.
-            continue;
+            if (!echo)
+                continue;
+            node = std::make_unique<TTreeInfo>(echo);
         }
         node->Name = std::move(caption);
         nodes.push_back(std::move(node));
@@ -99,10 +122,12 @@ void WriteTree(TCfgWriter& out, const TConfig& config, const std::vector<std::un
     for (const auto& node : nodes) {
         out.String(node->Name);
         out.Bool(node->IsFolder());
-        if (node->IsFolder())
+        if (node->IsFolder()) {
             WriteTree(out, config, node->Children, depth + 1);
-        else
+        } else {
             out.Int32(config.IndexOf(node->Echo));
+            out.String(node->Echo->Name);
+        }
     }
 }
 
@@ -138,7 +163,7 @@ std::unique_ptr<TUser> ReadUser(TCfgReader& in, const TConfig& config, const TUs
     user->TextFont = ReadFont(in);
     if (layout.AutoSpellCheck)
         user->AutoSpellCheck = in.Bool();
-    ReadTree(in, config, user->AreaTree, 1);
+    ReadTree(in, config, user->AreaTree, 1, layout.LeafTags);
     const size_t hotTexts = in.Count(MinHotText);
     for (size_t i = 0; i < hotTexts; ++i) {
         THotText hot;
@@ -187,10 +212,7 @@ std::string UsersFileName(const std::string& dir) {
     return dir + "/TavroUsr.cfg";
 }
 
-void LoadUsers(TConfig& config, const std::string& fileName) {
-    std::string data;
-    if (!ReadConfigFile(fileName, data))
-        return;
+void ParseUsers(TConfig& config, std::string data) {
     TCfgReader in(std::move(data));
     const TUserLayout layout = LayoutOf(ReadVersionTag(in, UsersMagic));
     const size_t count = in.Count(MinUserRecord);
@@ -198,14 +220,30 @@ void LoadUsers(TConfig& config, const std::string& fileName) {
         config.Users.push_back(ReadUser(in, config, layout));
 }
 
-void SaveUsers(const TConfig& config, const std::string& fileName) {
+std::string FormatUsers(const TConfig& config) {
     TCfgWriter out;
     out.Bytes(UsersMagic);
     out.Bytes(NewestVersion);
     out.Int32(static_cast<int32_t>(config.Users.size()));
     for (const auto& user : config.Users)
         WriteUser(out, config, *user);
-    WriteConfigFile(fileName, out.Data);
+    return std::move(out.Data);
+}
+
+std::string UserRecord(const TConfig& config, const TUser& user) {
+    TCfgWriter out;
+    WriteUser(out, config, user);
+    return std::move(out.Data);
+}
+
+void LoadUsers(TConfig& config, const std::string& fileName) {
+    std::string data = ReadOrigin(config.UsersOrigin, fileName, MaxSmallConfigBytes);
+    if (config.UsersOrigin.Existed())
+        ParseUsers(config, std::move(data));
+}
+
+void SaveUsers(TConfig& config, const std::string& fileName) {
+    SaveConfigFiles(config, {{TConfigFile::Users, fileName}});
 }
 
 } // namespace tavro

@@ -5,6 +5,7 @@
 namespace tavro {
 
 class TConfig;
+class TUser;
 
 // dir + "/TavroUsr.cfg": the users.
 std::string UsersFileName(const std::string& dir);
@@ -14,8 +15,15 @@ std::string UsersFileName(const std::string& dir);
 // adds nobody. A damaged file or an unknown version throws EConfigError; the users read
 // completely before the damage stay in the list.
 void LoadUsers(TConfig& config, const std::string& fileName);
-// Writes the newest layout through a temporary file, so a failed save keeps the old file;
-// throws EConfigError.
-void SaveUsers(const TConfig& config, const std::string& fileName);
+// Writes the newest layout through a temporary file, so a failed save keeps the old file,
+// bringing in first what another program saved there since this copy read it; throws
+// EConfigError.
+void SaveUsers(TConfig& config, const std::string& fileName);
+
+// The two above without the file: the bytes of a users file.
+void ParseUsers(TConfig& config, std::string data);
+std::string FormatUsers(const TConfig& config);
+// One user as the file holds it, references as positions in `config`.
+std::string UserRecord(const TConfig& config, const TUser& user);
 
 } // namespace tavro

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavro {
@@ -36,7 +37,12 @@ std::string ConfigDir() {
 bool EnsureConfigDir(std::string& dir) {
     dir = ConfigDir();
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::exists(dir, ec)) {
+        // It holds other people's phones and addresses: for the user's eyes only.
+        if (const auto parent = std::filesystem::path(dir).parent_path(); !parent.empty())
+            std::filesystem::create_directories(parent, ec);
+        ::mkdir(dir.c_str(), 0700);
+    }
     return std::filesystem::is_directory(dir, ec);
 }
 

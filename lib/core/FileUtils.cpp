@@ -284,48 +284,83 @@ static std::string DirectoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool WriteFileAtomically(const std::string& fileName, std::string_view data) {
-    std::string target = fileName;
+namespace {
+
+// A file written whole: its temporary, written and synced, waits for the rename.
+struct TPendingFile {
+    std::string Target;
+    std::string Temp;
+};
+
+// Writes `data` to a new temporary beside `fileName` (a link is followed to what it names),
+// with the old file's permissions or `newMode` for a new one; false on any error, leaving
+// nothing behind.
+bool WriteTemporary(const std::string& fileName, std::string_view data, mode_t newMode,
+                    TPendingFile& pending) {
+    pending.Target = fileName;
     struct stat old;
     bool hadOld = ::lstat(fileName.c_str(), &old) == 0;
     if (hadOld && S_ISLNK(old.st_mode)) {
         // Replace what the link points at, not the link itself.
         if (char* real = ::realpath(fileName.c_str(), nullptr)) {
-            target = real;
+            pending.Target = real;
             std::free(real);
         }
-        hadOld = ::stat(target.c_str(), &old) == 0;
+        hadOld = ::stat(pending.Target.c_str(), &old) == 0;
     }
-
     static std::atomic<unsigned> counter{0};
-    std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        pending.Temp =
+            pending.Target + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+        fd = ::open(pending.Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, newMode);
         if (fd < 0 && errno != EEXIST)
             return false;
     }
     if (fd < 0)
         return false;
-
-    bool ok = WriteAll(fd, data);
+    bool ok = RefusedFileChange(TFileChange::Write, pending.Temp) == 0 && WriteAll(fd, data);
     if (ok && hadOld && S_ISREG(old.st_mode))
         ok = ::fchmod(fd, old.st_mode & 07777) == 0;
     ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
+    if (!ok)
+        ::unlink(pending.Temp.c_str());
+    return ok;
+}
+
+} // namespace
+
+bool WriteFilesAtomically(const std::vector<TFileContents>& files, mode_t newMode) {
+    std::vector<TPendingFile> pending(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!WriteTemporary(files[i].Name, files[i].Data, newMode, pending[i])) {
+            for (size_t k = 0; k < i; ++k)
+                ::unlink(pending[k].Temp.c_str());
+            return false;
+        }
     }
-    // Make the rename itself durable; a failure here leaves a complete file either way.
-    int dirFd = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
+    // Every file is complete on disk before the first one takes its place.
+    for (size_t i = 0; i < pending.size(); ++i) {
+        if (RenameFile(pending[i].Temp, pending[i].Target) != 0) {
+            for (size_t k = i; k < pending.size(); ++k)
+                ::unlink(pending[k].Temp.c_str());
+            return false;
+        }
+    }
+    // Make the renames themselves durable; a failure here leaves complete files either way.
+    for (const TPendingFile& file : pending) {
+        int dirFd = ::open(DirectoryOf(file.Target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd >= 0) {
+            ::fsync(dirFd);
+            ::close(dirFd);
+        }
     }
     return true;
+}
+
+bool WriteFileAtomically(const std::string& fileName, std::string_view data, mode_t newMode) {
+    return WriteFilesAtomically({{fileName, data}}, newMode);
 }
 
 bool ReadWholeFile(const std::string& fileName, std::string& data, size_t maxSize) {

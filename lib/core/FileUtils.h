@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace tavro {
@@ -74,8 +75,18 @@ std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode
 std::unique_ptr<TBufStream> CreateLockedFile(const std::string& fileName, int bufSize);
 
 // Writes a whole file through a temporary file in the same directory that is renamed over
-// the old one, so a crash never leaves a half-written file.
-bool WriteFileAtomically(const std::string& fileName, std::string_view data);
+// the old one, so a crash never leaves a half-written file. A new file gets `newMode` (less
+// the umask), a replaced one keeps its permissions.
+bool WriteFileAtomically(const std::string& fileName, std::string_view data, mode_t newMode = 0666);
+
+// Files that belong together: every one is written to its temporary and synced before the
+// first rename, and the renames follow each other in the given order. A failure before the
+// renames leaves every old file; only a crash between two renames can part them.
+struct TFileContents {
+    std::string Name;
+    std::string_view Data;
+};
+bool WriteFilesAtomically(const std::vector<TFileContents>& files, mode_t newMode = 0666);
 // The whole file, or false when it cannot be read.
 bool ReadWholeFile(const std::string& fileName, std::string& data, size_t maxSize = SIZE_MAX);
 

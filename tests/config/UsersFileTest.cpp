@@ -145,7 +145,7 @@ TEST_F(UsersFile, EveryStoredFieldRoundTrips) {
     }
     SaveUsers(saved, name);
     const std::string bytes = ReadFile(name);
-    EXPECT_EQ(bytes.substr(0, 12), "TavroUsr0.62");
+    EXPECT_EQ(bytes.substr(0, 12), "TavroUsr0.63");
 
     TConfig loaded;
     AddRecords(loaded);
@@ -269,7 +269,7 @@ TEST_F(UsersFile, EveryOlderLayoutLoads) {
 
         // Saved again it is the newest layout, and loads the same.
         SaveUsers(config, name);
-        EXPECT_EQ(ReadFile(name).substr(0, 12), "TavroUsr0.62");
+        EXPECT_EQ(ReadFile(name).substr(0, 12), "TavroUsr0.63");
         TConfig again;
         AddRecords(again);
         LoadUsers(again, name);
@@ -285,7 +285,7 @@ TEST_F(UsersFile, AMissingFileAddsNobody) {
 }
 
 TEST_F(UsersFile, AnUnknownVersionFailsWithUnknownConfig) {
-    for (const char* version : {"0.24", "0.61", "0.63"}) {
+    for (const char* version : {"0.24", "0.61", "0.64"}) {
         TCfgWriter w;
         w.Bytes("TavroUsr");
         w.Bytes(version);
