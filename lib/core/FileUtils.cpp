@@ -331,23 +331,56 @@ bool WriteTemporary(const std::string& fileName, std::string_view data, mode_t n
 
 } // namespace
 
+namespace {
+
+// The old file under a second name while the new ones take their places; empty when there
+// was none or the file system has no hard links.
+std::string KeepOld(const std::string& target) {
+    if (!FileExists(target))
+        return {};
+    const std::string old = target + "." + std::to_string(::getpid()) + ".old";
+    ::unlink(old.c_str());
+    return LinkFile(target, old) == 0 ? old : std::string();
+}
+
+} // namespace
+
 bool WriteFilesAtomically(const std::vector<TFileContents>& files, mode_t newMode) {
     std::vector<TPendingFile> pending(files.size());
+    auto removeTemps = [&](size_t from) {
+        for (size_t k = from; k < pending.size(); ++k)
+            ::unlink(pending[k].Temp.c_str());
+    };
     for (size_t i = 0; i < files.size(); ++i) {
         if (!WriteTemporary(files[i].Name, files[i].Data, newMode, pending[i])) {
-            for (size_t k = 0; k < i; ++k)
-                ::unlink(pending[k].Temp.c_str());
+            pending.resize(i);
+            removeTemps(0);
             return false;
         }
     }
-    // Every file is complete on disk before the first one takes its place.
+    // Every file is complete on disk before the first one takes its place; the old ones stay
+    // reachable until the last has, so a refused rename puts the earlier ones back.
+    std::vector<std::string> olds;
+    for (const TPendingFile& file : pending)
+        olds.push_back(pending.size() > 1 ? KeepOld(file.Target) : std::string());
     for (size_t i = 0; i < pending.size(); ++i) {
         if (RenameFile(pending[i].Temp, pending[i].Target) != 0) {
-            for (size_t k = i; k < pending.size(); ++k)
-                ::unlink(pending[k].Temp.c_str());
+            for (size_t k = 0; k < i; ++k) {
+                if (!olds[k].empty())
+                    ::rename(olds[k].c_str(), pending[k].Target.c_str());
+                else if (pending.size() > 1)
+                    ::unlink(pending[k].Target.c_str());
+            }
+            removeTemps(i);
+            for (size_t k = i; k < olds.size(); ++k)
+                if (!olds[k].empty())
+                    ::unlink(olds[k].c_str());
             return false;
         }
     }
+    for (const std::string& old : olds)
+        if (!old.empty())
+            ::unlink(old.c_str());
     // Make the renames themselves durable; a failure here leaves complete files either way.
     for (const TPendingFile& file : pending) {
         int dirFd = ::open(DirectoryOf(file.Target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -80,8 +80,9 @@ std::unique_ptr<TBufStream> CreateLockedFile(const std::string& fileName, int bu
 bool WriteFileAtomically(const std::string& fileName, std::string_view data, mode_t newMode = 0666);
 
 // Files that belong together: every one is written to its temporary and synced before the
-// first rename, and the renames follow each other in the given order. A failure before the
-// renames leaves every old file; only a crash between two renames can part them.
+// first rename, and the renames follow each other in the given order. A failure leaves every
+// old file (where the file system has hard links); only a crash between two renames can part
+// them.
 struct TFileContents {
     std::string Name;
     std::string_view Data;

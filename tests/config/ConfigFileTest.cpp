@@ -458,3 +458,49 @@ TEST_F(ConfigFile, AFailedSaveKeepsThePreviousFile) {
     LoadConfig(loaded, name);
     EXPECT_TRUE(loaded.Echoes.empty());
 }
+
+// What older files hold is checked: a line count the message length does not allow, and a
+// stored template that calls itself built in (it could never be edited or deleted again).
+TEST_F(ConfigFile, OlderValuesAreChecked) {
+    const struct {
+        int32_t stored;
+        int32_t lines;
+    } counts[] = {{123, 123}, {240, 240}, {241, 240}, {100000, 240}, {0, 240}, {-5, 240}};
+    for (const auto& c : counts) {
+        SCOPED_TRACE(c.stored);
+        TCfgWriter w;
+        WriteStart(w, false);
+        w.Int32(c.stored);
+        w.Bool(true);
+        w.Bool(true);
+        TConfig config;
+        Load(config, w);
+        EXPECT_EQ(config.Settings.MaxMsgLines, c.lines);
+    }
+    TCfgWriter w;
+    w.Bytes("TavroCfg0.62");
+    w.Int32(1);
+    w.String("Claims to be built in");
+    w.StringList({"%Cursor"});
+    w.Bool(true);
+    w.Int32(0);
+    TConfig config;
+    try {
+        Load(config, w);
+    } catch (const EConfigError&) {
+        // The file ends after the templates: what matters is what was read.
+    }
+    ASSERT_EQ(config.Templates.size(), 12u);
+    EXPECT_FALSE(config.Templates[11]->IsDefault);
+}
+
+TEST_F(ConfigFile, AFileFarLargerThanAnyConfigurationIsRefused) {
+    TConfig config;
+    FillConfig(config);
+    SaveConfig(config, name);
+    std::string data = ReadFile(name);
+    data.resize(MaxSmallConfigBytes + 1, '\0');
+    WriteFile(name, data);
+    TConfig loaded;
+    EXPECT_THROW(LoadConfig(loaded, name), EConfigError);
+}
