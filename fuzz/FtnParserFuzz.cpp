@@ -18,6 +18,33 @@ void Check(bool ok) {
         std::abort();
 }
 
+bool IsClosingPunctuation(char c) {
+    return c == '.' || c == ',' || c == ';' || c == ':' || c == ')';
+}
+
+// A link never ends in punctuation that closes a sentence, unless it is a ")" matching a "("
+// of the link.
+bool EndsWell(std::string_view line, const TLink& link) {
+    const size_t end = link.Start + link.Length;
+    if (!IsClosingPunctuation(line[end - 1]))
+        return true;
+    size_t after = end;
+    while (after < line.size() && IsClosingPunctuation(line[after]))
+        ++after;
+    if (after < line.size() && static_cast<uint8_t>(line[after]) > ' ')
+        return true;
+    if (line[end - 1] != ')')
+        return false;
+    size_t open = 0;
+    for (size_t i = link.Start; i + 1 < end; ++i) {
+        if (line[i] == '(')
+            ++open;
+        else if (line[i] == ')' && open > 0)
+            --open;
+    }
+    return open > 0;
+}
+
 void CheckLine(std::string_view line) {
     const std::string styles = TFTNParser::GetLineStyles(line);
     Check(styles.size() == line.size());
@@ -30,6 +57,7 @@ void CheckLine(std::string_view line) {
     for (const TLink& link : links) {
         Check(link.Length > 0 && link.Start >= end && link.Start + link.Length <= line.size());
         Check(link.Kind == lkAddress || link.Kind == lkUrl || link.Kind == lkEMail);
+        Check(EndsWell(line, link));
         end = link.Start + link.Length;
     }
     Check(TFTNParser::LinkKind(line) == (links.empty() ? lkNone : links.front().Kind));

@@ -1,5 +1,6 @@
 // Template expansion: the input's first part is the template, the rest the quoted message.
-// Checks that the cursor stays inside the body and that re-expansion keeps untagged lines.
+// Checks that the cursor stays inside the body and that re-expansion rebuilds tagged lines in
+// place: it keeps every untagged line and brings no quoted text a second time.
 #include "config/Echo.h"
 #include "config/Template.h"
 #include "core/Msg.h"
@@ -23,9 +24,16 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
-size_t UntaggedLines(const TBodyLines& lines) {
-    return static_cast<size_t>(
-        std::count_if(lines.begin(), lines.end(), [](const TBodyLine& line) { return line.LineTag == 0; }));
+// Each line keeps its tag, and an untagged one its text as well.
+bool SameShape(const TBodyLines& before, const TBodyLines& after) {
+    if (before.size() != after.size())
+        return false;
+    for (size_t k = 0; k < before.size(); ++k) {
+        if (before[k].LineTag != after[k].LineTag ||
+            (before[k].LineTag == 0 && before[k].Text != after[k].Text))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -52,9 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TCursorPos cursor = ApplyTemplate(target, area, tpl, true, size % 2 == 0, &area, &quoted);
     if (cursor.Line < 0 || static_cast<size_t>(cursor.Line) > target.Body.size() || cursor.Column < 0)
         std::abort();
-    const size_t untagged = UntaggedLines(target.Body);
-    ReapplyTemplate(target, area, tpl, &area, &quoted);
-    if (UntaggedLines(target.Body) < untagged)
-        std::abort();
+    const TBodyLines expanded = target.Body;
+    // Twice, as after two header changes.
+    for (int pass = 0; pass < 2; ++pass) {
+        ReapplyTemplate(target, area, tpl, &area, &quoted);
+        if (!SameShape(expanded, target.Body))
+            std::abort();
+    }
     return 0;
 }

@@ -47,7 +47,9 @@ constexpr std::array<uint8_t, 256> MakeClasses() {
     AddRange(table, chPath, '#', '&');
     AddRange(table, chPath, '+', '.');
     AddRange(table, chPath, '0', ':');
-    AddChars(table, chPath, "!=?^_~");
+    // Parentheses belong to paths such as "/wiki/Fido_(BBS)"; an unmatched closing one at the
+    // end of a sentence is cut off again by TrimSentenceEnd.
+    AddChars(table, chPath, "!()=?^_~");
     AddRange(table, chPath, 128, 255);
     AddLettersDigits(table, chWord);
     AddRange(table, chWord, '#', '&');
@@ -61,11 +63,13 @@ constexpr std::array<uint8_t, 256> MakeClasses() {
 
 constexpr std::array<uint8_t, 256> Classes = MakeClasses();
 
-// The outcome of one attempt: where scanning goes on, and the link found, if any.
+// The outcome of one attempt: where scanning goes on, and the link found, if any. A link
+// cut short by its closing punctuation must still reach MinEnd to be one.
 struct TStep {
     size_t Next;
     size_t End = 0;
     TLinkKind Kind = lkNone;
+    size_t MinEnd = 0;
 };
 
 TStep Miss(size_t next) {
@@ -89,6 +93,18 @@ private:
     std::string_view Text_;
 };
 
+bool IsClosingPunctuation(uint8_t c) {
+    return c == '.' || c == ',' || c == ';' || c == ':' || c == ')';
+}
+
+// Whether the characters from `i` on are closing punctuation up to a blank or the line's end,
+// as after the last word of a sentence.
+bool EndsSentence(const TReader& r, size_t i) {
+    while (IsClosingPunctuation(r.At(i)))
+        ++i;
+    return r.At(i) <= ' ';
+}
+
 // From the local part at `i` (the start already read) to the end of the domain.
 TStep ScanEMail(const TReader& r, size_t i) {
     i = r.Skip(i, chLocal);
@@ -101,8 +117,9 @@ TStep ScanEMail(const TReader& r, size_t i) {
     // A domain without a dot is more likely a nickname or a handle than an address.
     if (r.At(i) != '.')
         return Miss(i);
+    const size_t dot = i;
     i = r.Skip(i + 1, chLocal);
-    return {i, i, lkEMail};
+    return {i, i, lkEMail, dot + 1};
 }
 
 TStep ScanAddress(const TReader& r, size_t start) {
@@ -121,7 +138,7 @@ TStep ScanAddress(const TReader& r, size_t start) {
     if (!number(i, '/'))
         return Miss(r.At(i) == '/' ? i + 2 : i + 1);
     if (r.At(i) == '.' && !number(i, '.'))
-        return Miss(i + 2);
+        return EndsSentence(r, i) ? TStep{i + 1, i, lkAddress} : Miss(i + 2);
     if (r.At(i) == '@')
         i = r.Skip(i + 1, chHost);
     return {i + 1, i, lkAddress};
@@ -139,15 +156,17 @@ TStep ScanPath(const TReader& r, size_t i) {
     }
 }
 
-// `rest` is the scheme after its first letter; without it and ":" the word may still be the
-// local part of an e-mail address.
-TStep ScanUrl(const TReader& r, size_t start, std::string_view rest) {
+// `rest` is the scheme after its first letter, `secure` the letter that may follow it; without
+// them and ":" the word may still be the local part of an e-mail address.
+TStep ScanUrl(const TReader& r, size_t start, std::string_view rest, char secure) {
     size_t i = start + 1;
     for (char letter : rest) {
         if ((r.At(i) | 0x20) != letter)
             return ScanEMail(r, i);
         ++i;
     }
+    if (secure != 0 && (r.At(i) | 0x20) == secure)
+        ++i;
     if (r.At(i) != ':')
         return ScanEMail(r, i);
     ++i;
@@ -156,18 +175,19 @@ TStep ScanUrl(const TReader& r, size_t start, std::string_view rest) {
             return Miss(i + 1);
     if (!r.Is(i, chHost))
         return Miss(i + 1);
+    const size_t host = i;
+    TStep step;
     i = r.Skip(i, chHost);
-    if (r.At(i) == ':') {
-        if (!r.Is(i + 1, chDigit))
-            return Miss(i + 2);
+    if (r.At(i) == ':' && !r.Is(i + 1, chDigit))
+        step = EndsSentence(r, i) ? TStep{i + 1, i, lkUrl} : Miss(i + 2);
+    else if (r.At(i) == ':') {
         i = r.Skip(i + 1, chDigit);
-        if (r.At(i) == '#' || r.At(i) == '/')
-            return ScanPath(r, i + 1);
-        return {i + 1, i, lkUrl};
-    }
-    if (r.At(i) == '/')
-        return ScanPath(r, i + 1);
-    return {i + 1, i, lkUrl};
+        step = r.At(i) == '#' || r.At(i) == '/' ? ScanPath(r, i + 1) : TStep{i + 1, i, lkUrl};
+    } else
+        step = r.At(i) == '/' ? ScanPath(r, i + 1) : TStep{i + 1, i, lkUrl};
+    // A host made of punctuation alone ("http://.") is gone once the punctuation is.
+    step.MinEnd = host + 1;
+    return step;
 }
 
 TStep ScanAt(const TReader& r, size_t start) {
@@ -175,9 +195,9 @@ TStep ScanAt(const TReader& r, size_t start) {
     if (Classes[c] & chDigit)
         return ScanAddress(r, start);
     if ((c | 0x20) == 'h')
-        return ScanUrl(r, start, "ttp");
+        return ScanUrl(r, start, "ttp", 's');
     if ((c | 0x20) == 'f')
-        return ScanUrl(r, start, "tp");
+        return ScanUrl(r, start, "tp", 0);
     if (Classes[c] & chWord)
         return ScanEMail(r, start + 1);
     return Miss(start + 1);
@@ -200,6 +220,31 @@ bool LooksLikeUUData(std::string_view line) {
                        [](char c) { return InUUAlphabet(static_cast<uint8_t>(c)); });
 }
 
+// Where a link from `start` to `end` really ends: punctuation that closes a sentence is not
+// part of it, except a ")" that closes a "(" of the link.
+size_t TrimSentenceEnd(const TReader& r, size_t start, size_t end) {
+    size_t run = end;
+    while (run > start && IsClosingPunctuation(r.At(run - 1)))
+        --run;
+    if (run == end || !EndsSentence(r, end))
+        return end;
+    size_t open = 0;
+    for (size_t i = start; i < run; ++i) {
+        if (r.At(i) == '(')
+            ++open;
+        else if (r.At(i) == ')' && open > 0)
+            --open;
+    }
+    size_t kept = run;
+    for (size_t i = run; i < end; ++i) {
+        if (r.At(i) == ')' && open > 0) {
+            --open;
+            kept = i + 1;
+        }
+    }
+    return kept;
+}
+
 TColorElement QuoteStyle(size_t level) {
     if (level <= 2)
         return level == 1 ? ceQuote1 : ceQuote2;
@@ -214,8 +259,11 @@ bool TLinkScanner::Next(TLink& link) {
         const size_t start = Pos_;
         const TStep step = ScanAt(reader, start);
         Pos_ = step.Next;
-        if (step.Kind != lkNone) {
-            link = {start, step.End - start, step.Kind};
+        if (step.Kind == lkNone)
+            continue;
+        const size_t end = TrimSentenceEnd(reader, start, step.End);
+        if (end > start && end >= step.MinEnd) {
+            link = {start, end - start, step.Kind};
             return true;
         }
     }

@@ -13,7 +13,7 @@ namespace tavro {
 enum TLinkKind : int {
     lkNone = 0,
     lkAddress = 1, // FTN address such as 2:5020/1.7@fidonet
-    lkUrl = 8,     // http:// or ftp://
+    lkUrl = 8,     // http://, https:// or ftp://
     lkEMail = 9,
 };
 
@@ -48,7 +48,8 @@ TColorElement LineStyle(std::string_view line);
 // links (kludges, SEEN-BY, tearline, origin and UU data lines are not searched for links).
 std::string GetLineStyles(std::string_view line);
 
-// Every link of the line, in order.
+// Every link of the line, in order. Punctuation that ends a sentence after a link is not
+// part of it.
 std::vector<TLink> FindLinks(std::string_view line);
 
 // The kind of the first link in the text; lkNone when it holds none.

@@ -153,6 +153,10 @@ public:
         : Target(target), Area(area), QuotedArea(quotedArea), Quoted(quoted), Wrap(wrap),
           WithKludges(withKludges) {}
 
+    // Off when re-expanding: the quoted text of the first expansion is still in the body,
+    // perhaps edited, and must not come a second time.
+    bool InsertQuotedText = true;
+
     std::optional<TCursorPos> Cursor;
 
     // Appends the quoted text the line asks for, then the line itself, to `out`.
@@ -203,7 +207,7 @@ private:
         const bool quote = name == "QUOTE";
         if (!quote && name != "QBODY" && name != "FILETEXT")
             return false;
-        if (Quoted != nullptr) {
+        if (Quoted != nullptr && InsertQuotedText) {
             if (quote)
                 QuoteMessage(*Quoted, out, Wrap, WithKludges);
             else
@@ -331,6 +335,7 @@ void ReapplyTemplate(TCustomMsg& target, const TEcho& area, const TTemplate& tpl
     if (!UsesTemplate(area, tpl))
         return;
     TExpander expander(target, area, quotedArea, quoted, false, false);
+    expander.InsertQuotedText = false;
     TBodyLines rebuilt;
     // The gateway rule reads the body as it stands, so the old lines stay until the end.
     for (const TBodyLine& line : target.GetBody()) {

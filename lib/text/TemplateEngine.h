@@ -24,6 +24,7 @@ TCursorPos ApplyTemplate(TCustomMsg& target, const TEcho& area, const TTemplate&
 
 // Expands again, in place, every tagged body line from its template line, after a header
 // field changed; untagged lines, and lines whose template line no longer exists, stay.
+// Quoted text is not inserted again: what the first expansion brought stays as it is now.
 void ReapplyTemplate(TCustomMsg& target, const TEcho& area, const TTemplate& tpl, const TEcho* quotedArea,
                      TCustomMsg* quoted);
 

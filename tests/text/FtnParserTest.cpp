@@ -48,7 +48,8 @@ TEST(FtnParserTest, LineStylesFollowQuoteLevelsControlLinesAndLinks) {
         {"---x", "0000"},
         {" * Origin: BBS (2:5020/1)", "7777777777777777777777777"},
         {" * ORIGIN: x", "777777777777"},
-        {"mail ivan@example.org.", "0000011111111111111111"},
+        {"mail ivan@example.org.", "0000011111111111111110"},
+        {"(http://a.b/c).", "011111111111100"},
         {"node:2:5020/1", "0000011111111"},
     };
     for (const TStylesCase& c : cases)
@@ -81,6 +82,13 @@ struct TLinksCase {
     std::vector<std::pair<std::string, TLinkKind>> Links;
 };
 
+std::vector<std::pair<std::string, TLinkKind>> LinkTexts(const std::string& line) {
+    std::vector<std::pair<std::string, TLinkKind>> found;
+    for (const TLink& link : TFTNParser::FindLinks(line))
+        found.emplace_back(line.substr(link.Start, link.Length), link.Kind);
+    return found;
+}
+
 TEST(FtnParserTest, FindLinksMarksAddressesUrlsAndEMail) {
     const TLinksCase cases[] = {
         {"1:23/45,1:23/46", {{"1:23/45", lkAddress}, {"1:23/46", lkAddress}}},
@@ -90,7 +98,7 @@ TEST(FtnParserTest, FindLinksMarksAddressesUrlsAndEMail) {
         {"(1:23/45@)", {{"1:23/45@", lkAddress}}},
         {"1:23/45x@y.z", {{"1:23/45", lkAddress}}},
         {"1:23/45.x", {}},
-        {"1:23/45.", {}},
+        {"1:23/45.", {{"1:23/45", lkAddress}}},
         {"1:23 /45", {}},
         {"1:/45 2:", {}},
         {"see http://fido.example.org:8080/a b", {{"http://fido.example.org:8080/a", lkUrl}}},
@@ -107,24 +115,80 @@ TEST(FtnParserTest, FindLinksMarksAddressesUrlsAndEMail) {
         {"ftpmaster@example.org", {{"ftpmaster@example.org", lkEMail}}},
         {"user@localhost here", {}},
         {"a.b.c@d.e here", {{"a.b.c@d.e", lkEMail}}},
-        {"Write to ivan@example.org.", {{"ivan@example.org.", lkEMail}}},
+        {"Write to ivan@example.org.", {{"ivan@example.org", lkEMail}}},
+        {"ivan@example.org.x", {{"ivan@example.org.x", lkEMail}}},
         {"12345@example.org", {{"12345@example.org", lkEMail}}},
         {"first@a.org,second@b.org", {{"first@a.org", lkEMail}, {"second@b.org", lkEMail}}},
         {"fred@ @example.org", {}},
         {"fido.example.org", {}},
     };
-    for (const TLinksCase& c : cases) {
-        std::vector<std::pair<std::string, TLinkKind>> found;
-        for (const TLink& link : TFTNParser::FindLinks(c.Line))
-            found.emplace_back(c.Line.substr(link.Start, link.Length), link.Kind);
-        EXPECT_EQ(found, c.Links) << '"' << c.Line << '"';
+    for (const TLinksCase& c : cases)
+        EXPECT_EQ(LinkTexts(c.Line), c.Links) << '"' << c.Line << '"';
+}
+
+TEST(FtnParserTest, PunctuationEndingASentenceIsNotPartOfALink) {
+    const std::pair<std::string, TLinkKind> links[] = {
+        {"2:5020/1042", lkAddress},
+        {"2:5020/1042.1", lkAddress},
+        {"2:5020/1042.1@fidonet", lkAddress},
+        {"http://fido.example.org", lkUrl},
+        {"https://fido.example.org/a/b.zip", lkUrl},
+        {"ftp://fido.example.org/pub/", lkUrl},
+        {"ivan@example.org", lkEMail},
+    };
+    for (const auto& [link, kind] : links) {
+        for (const char* punctuation : {".", ",", ";", ":", ")", "...", ").", ".)"}) {
+            for (const char* after : {"", " then", "\tthen"}) {
+                const std::string line = "see " + link + punctuation + after;
+                EXPECT_EQ(LinkTexts(line), (std::vector<std::pair<std::string, TLinkKind>>{{link, kind}}))
+                    << '"' << line << '"';
+            }
+        }
     }
+}
+
+TEST(FtnParserTest, PunctuationInsideALinkAndMatchedParenthesesStay) {
+    const TLinksCase cases[] = {
+        // Only punctuation before a blank or the end of the line closes a sentence.
+        {"http://a.b/c.d e", {{"http://a.b/c.d", lkUrl}}},
+        {"http://a.b/x,y:z.", {{"http://a.b/x,y:z", lkUrl}}},
+        {"http://a.b/c.,x", {{"http://a.b/c.,x", lkUrl}}},
+        {"see http://a.b/c, https://d.e/f.", {{"http://a.b/c", lkUrl}, {"https://d.e/f", lkUrl}}},
+        {"2:5020/1042.1.", {{"2:5020/1042.1", lkAddress}}},
+        {"2:5020/1042.x", {}},
+        {"2:5020/1042.,2:5020/1043", {{"2:5020/1043", lkAddress}}},
+        {"1:23/45@.", {{"1:23/45@", lkAddress}}},
+        // A ")" closing a "(" of the link is kept, even at the end of a sentence.
+        {"https://en.example.org/wiki/Fido_(BBS)", {{"https://en.example.org/wiki/Fido_(BBS)", lkUrl}}},
+        {"(see https://en.example.org/wiki/Fido_(BBS)).",
+         {{"https://en.example.org/wiki/Fido_(BBS)", lkUrl}}},
+        {"http://a.b/x)(y).", {{"http://a.b/x)(y)", lkUrl}}},
+        {"http://a.b/(x.)).", {{"http://a.b/(x.)", lkUrl}}},
+        {"(http://a.b/c)", {{"http://a.b/c", lkUrl}}},
+        {"http://a.b/c)x", {{"http://a.b/c)x", lkUrl}}},
+        // What is left without the punctuation must still be a link.
+        {"http://.", {}},
+        {"http://...)", {}},
+        {"http://a.b:", {{"http://a.b", lkUrl}}},
+        {"http://a.b:x", {}},
+        {"user@localhost.", {}},
+        {"user@localhost.,", {}},
+        {"user@localhost.,x", {{"user@localhost.", lkEMail}}},
+        // "https" needs the "s" right before ":".
+        {"HTTPS://fido.example.org", {{"HTTPS://fido.example.org", lkUrl}}},
+        {"https:/x httpsx://a.b httpss://a.b", {}},
+        {"https@example.org", {{"https@example.org", lkEMail}}},
+    };
+    for (const TLinksCase& c : cases)
+        EXPECT_EQ(LinkTexts(c.Line), c.Links) << '"' << c.Line << '"';
 }
 
 TEST(FtnParserTest, LinkKindIsTheKindOfTheFirstLink) {
     const std::pair<std::string, TLinkKind> cases[] = {
         {"1:23/45@fidonet", lkAddress},
         {"HTTP://fido.example.org", lkUrl},
+        {"https://fido.example.org.", lkUrl},
+        {"user@localhost.", lkNone},
         {"ivan@fido.example.org", lkEMail},
         {"fido.example.org", lkNone},
         {"", lkNone},

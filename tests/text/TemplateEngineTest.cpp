@@ -183,6 +183,40 @@ TEST_F(TemplateEngineTest, ReapplyRebuildsTaggedLinesOnly) {
     EXPECT_EQ(Target.Body[6].LineTag, 7);
 }
 
+TEST_F(TemplateEngineTest, ReapplyLeavesTheQuotedTextAsTheUserLeftIt) {
+    Global.AddQuoteSpace = false;
+    const struct {
+        std::string Macro;
+        std::vector<std::string> Text;
+    } cases[] = {
+        {"%Quote", {"PS> First line", "PS>> older"}},
+        {"%QBody", {"First line", "PS> older"}},
+        {"%FileText", {"First line", "PS> older"}},
+    };
+    for (const auto& c : cases) {
+        TTemplate tpl;
+        // The macro shares its line with header macros, so that line is expanded again.
+        tpl.Lines = {"Hello %ToName!", "[" + c.Macro + "] %QFrom to %To", "Bye"};
+        Target.Body.clear();
+        Target.ToName = "Sergey Ivanov";
+        ApplyTemplate(Target, Area, tpl, true, false, &QuotedArea, &Quoted);
+        ASSERT_EQ(Target.Body.size(), 5u) << c.Macro;
+        Target.Body[1].Text += " (edited)";
+        for (const char* to : {"Anna Smirnova", "Olga Orlova"}) {
+            Target.ToName = to;
+            ReapplyTemplate(Target, Area, tpl, &QuotedArea, &Quoted);
+        }
+        EXPECT_EQ(Texts(Target.Body),
+                  (std::vector<std::string>{"Hello Olga!", c.Text[0] + " (edited)", c.Text[1],
+                                            "[] Petr Sidorov to Olga Orlova", "Bye"}))
+            << c.Macro;
+        std::vector<int> tags;
+        for (const TBodyLine& line : Target.Body)
+            tags.push_back(line.LineTag);
+        EXPECT_EQ(tags, (std::vector<int>{1, 0, 0, 2, 0})) << c.Macro;
+    }
+}
+
 TEST_F(TemplateEngineTest, BuiltInTemplatesUseOnlyKnownMacros) {
     for (int kind = 0; kind < TemplateKindCount; ++kind) {
         const TTemplate tpl = MakeDefaultTemplate(static_cast<TTemplateKind>(kind));
