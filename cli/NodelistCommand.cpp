@@ -4,16 +4,16 @@
 
 #include "config/Config.h"
 #include "config/ConfigFile.h"
+#include "config/NodelistZone.h"
 #include "core/Address.h"
 #include "core/CodePage.h"
 #include "core/StrUtils.h"
 #include "nodelist/Nodelist.h"
+#include "nodelist/NodelistPaths.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <unistd.h>
 
@@ -25,8 +25,8 @@ namespace {
 constexpr int ShownFields[] = {2, 3, 4, 5, 6};
 
 struct TNodelistSetup {
-    std::string Dir;
-    std::vector<std::string> Masks;
+    TNodelistPaths Paths;
+    TFallbackZone Zone;
 };
 
 // TArguments refuses an option given twice, and --mask may be; so the masks come out first.
@@ -53,27 +53,31 @@ std::vector<std::string> TakeMasks(const std::vector<std::string>& args, std::ve
     return masks;
 }
 
-// --dir and the masks as given; what is missing comes from the configuration. The
-// configuration directory also stands for an empty nodelist directory, so that --home
-// moves the index with it.
-TNodelistSetup Setup(const TArguments& arguments, std::vector<std::string> masks) {
+// --dir and the masks as given; what is missing comes from the configuration, and so does
+// the zone for nodelists without one. The configured directory is relative to the
+// configuration directory, which also stands for an empty one (so --home moves the index
+// with it); --dir is relative to the working directory, as command-line paths are.
+TNodelistSetup Setup(const TArguments& arguments, std::vector<std::string> masks, bool wantZone) {
     TNodelistSetup setup;
     const std::string* dir = arguments.Value("--dir");
     if (dir != nullptr && TrimView(*dir).empty())
         ThrowUsage("--dir needs a directory");
-    if (dir == nullptr || masks.empty()) {
+    std::string dirText = dir != nullptr ? *dir : std::string();
+    std::string base = ".";
+    if (dir == nullptr || masks.empty() || wantZone) {
         const std::string home = ConfigHome(arguments);
         TConfig config;
         LoadConfig(config, ConfigFileName(home));
-        setup.Dir = Trim(config.Settings.NdlDir);
-        if (setup.Dir.empty())
-            setup.Dir = home;
+        if (dir == nullptr) {
+            dirText = config.Settings.NdlDir;
+            base = home;
+        }
         if (masks.empty())
             masks = config.Settings.NdlMasks;
+        if (wantZone)
+            setup.Zone = NodelistFallbackZone(config);
     }
-    if (dir != nullptr)
-        setup.Dir = Trim(*dir);
-    setup.Masks = std::move(masks);
+    setup.Paths = FullNodelistPaths(dirText, masks, base);
     return setup;
 }
 
@@ -109,18 +113,21 @@ private:
     size_t Width = 0;
 };
 
-// The number of files "Tavro.nls" lists: a path line, then four bytes of time each.
-size_t ListedFileCount(const std::string& listFile) {
-    std::ifstream in(listFile, std::ios::binary);
-    const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    size_t count = 0;
-    for (size_t pos = 0;;) {
-        const size_t end = data.find("\r\n", pos);
-        if (end == std::string::npos || end + 2 + 4 > data.size())
-            return count;
-        ++count;
-        pos = end + 2 + 4;
+// Files that failed, notes and masks that found nothing, one line each, after the progress
+// line is gone.
+void PrintReport(const TNodelistCompileReport& report, std::ostream& err) {
+    const std::string prefix = "tavro-cli nodelist: ";
+    for (const TNodelistFileReport& file : report.Files) {
+        const std::string path = OutputPath(file.Path);
+        if (file.Failed)
+            err << prefix << path << (file.Line > 0 ? ":" + std::to_string(file.Line) : "")
+                << ": not compiled: " << OutputText(file.Reason) << "\n";
+        for (const std::string& note : file.Notes)
+            err << prefix << path << ": note: " << OutputText(note) << "\n";
     }
+    for (const TNodelistMaskReport& mask : report.Masks)
+        err << prefix << "warning: mask \"" << OutputPath(mask.Mask) << "\": " << OutputText(mask.Reason)
+            << "\n";
 }
 
 int Compile(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -129,24 +136,23 @@ int Compile(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     TArguments arguments(rest, {"--dir", "--home"}, {});
     if (!arguments.Positional.empty())
         ThrowUsage("compile takes no arguments but --dir, --mask and --home");
-    const TNodelistSetup setup = Setup(arguments, std::move(masks));
-    if (setup.Masks.empty())
+    const TNodelistSetup setup = Setup(arguments, std::move(masks), true);
+    if (setup.Paths.Masks.empty())
         ThrowFailure("no nodelist masks are configured; give them with --mask");
 
-    TNodelistIndex index(setup.Dir);
+    TNodelistIndex index(setup.Paths.Dir);
     TNodelistProgress progress;
     std::optional<TProgressLine> line;
     if (&err == &std::cerr && isatty(STDERR_FILENO)) {
         line.emplace(err);
         progress = [&line](int percent, const std::string& name) { return line->Show(percent, name); };
     }
-    const bool compiled = index.CompileNodelists(setup.Masks, progress);
+    const TNodelistCompileReport report = index.CompileNodelists(setup.Paths.Masks, setup.Zone, progress);
     line.reset();
-    if (!compiled)
+    PrintReport(report, err);
+    if (!report.Ok())
         ThrowFailure("cannot write the index files in " + OutputPath(index.Dir()));
-    index.LoadNodelistIndex();
-    out << "compiled " << index.Entries().size() << " entries from " << ListedFileCount(index.ListFileName())
-        << " files\n";
+    out << "compiled " << report.Entries() << " entries from " << report.CompiledFiles() << " files\n";
     return 0;
 }
 
@@ -172,7 +178,7 @@ int Find(const std::vector<std::string>& args, std::ostream& out) {
         ThrowUsage("--name needs a sysop name");
     }
 
-    TNodelistIndex index(Setup(arguments, {}).Dir);
+    TNodelistIndex index(Setup(arguments, {}, false).Paths.Dir);
     if (!std::filesystem::exists(index.IndexFileName()))
         ThrowFailure("no nodelist index in " + OutputPath(index.Dir()) +
                      "; run \"tavro-cli nodelist compile\" first");

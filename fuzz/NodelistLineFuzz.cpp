@@ -1,6 +1,5 @@
 // Nodelists come from the network: any bytes must parse line by line, compile into an index
 // whose entries point at lines of the file, and read back.
-#include "core/BufStream.h"
 #include "nodelist/Nodelist.h"
 
 #include "ScratchDir.h"
@@ -18,6 +17,7 @@ namespace {
 
 void ParseLines(std::string_view data) {
     TNodeLineState work;
+    work.FallbackZone = 2;
     size_t start = 0;
     while (start <= data.size()) {
         size_t end = data.find_first_of("\r\n", start);
@@ -26,8 +26,8 @@ void ParseLines(std::string_view data) {
         const std::string_view line = data.substr(start, end - start);
         try {
             ParseNodeLine(line, work);
-        } catch (const EFileError&) {
-            // A keyword without a valid number: the compiler drops the file, we go on.
+        } catch (const ENodeLineError&) {
+            // A line the compiler fails its file for: we go on with the next.
         }
         size_t fields = 0;
         for (int k = 0; k <= 7; ++k)
@@ -43,7 +43,8 @@ void CompileAndLookUp(std::string_view data) {
     std::ofstream(dir + "/NODELIST.001", std::ios::binary | std::ios::trunc)
         .write(data.data(), static_cast<std::streamsize>(data.size()));
     TNodelistIndex index(dir);
-    if (!index.CompileNodelists({"NODELIST.*"}))
+    const TNodelistCompileReport report = index.CompileNodelists({"NODELIST.*"}, {2, "the fuzz target"});
+    if (!report.Ok() || report.Files.size() != 1 || (report.Files[0].Failed && report.Entries() != 0))
         std::abort();
     index.LoadNodelistIndex();
     for (const TNodeEntry& entry : index.Entries())
@@ -58,7 +59,7 @@ void CompileAndLookUp(std::string_view data) {
     // The entry was indexed from this line, so its sysop finds it again; only a plain ASCII
     // name survives the code page round trip and the trimming unchanged.
     const std::string_view line =
-        data.substr(first.LineOffset, data.find('\r', first.LineOffset) - first.LineOffset);
+        data.substr(first.LineOffset, data.find_first_of("\r\n", first.LineOffset) - first.LineOffset);
     const std::string raw = NodeLineField(line, 4);
     const bool plain = !sysop.empty() && sysop.front() != ' ' && sysop.back() != ' ' &&
                        std::all_of(raw.begin(), raw.end(), [](char c) { return c >= 32 && c < 127; });

@@ -17,6 +17,7 @@
 #include "config/ConfigFile.h"
 #include "config/ConfigLock.h"
 #include "config/ConfigSave.h"
+#include "config/NodelistZone.h"
 #include "config/TosserImport.h"
 #include "config/User.h"
 #include "config/UsersFile.h"
@@ -252,18 +253,18 @@ void TMainForm::NodelistTimerTick() {
         return;
     Viewer_->ShowProgress(-1);
     int shown = -1;
-    const bool compiled =
-        index.CompileNodelists(Settings().NdlMasks, [this, &shown](int percent, const std::string& file) {
+    // A file that fails is the setup's business: the timer shows nothing of it.
+    const TNodelistCompileReport report = index.CompileNodelists(
+        Settings().NdlMasks, NodelistFallbackZone(Config()), [this, &shown](int percent, const std::string& file) {
             if (percent != shown) {
                 Viewer_->ShowProgress(percent);
                 shown = percent;
             }
             if (percent == 0)
-                Viewer_->SetStatusText(2,
-                                       QStringLiteral("Compiling \"%1\"").arg(QString::fromStdString(file)));
+                Viewer_->SetStatusText(2, QStringLiteral("Compiling \"%1\"").arg(QString::fromStdString(file)));
             return true;
         });
-    if (compiled)
+    if (report.Ok())
         index.LoadNodelistIndex();
     Viewer_->HideProgress();
     Viewer_->SetStatusText(2, QString());

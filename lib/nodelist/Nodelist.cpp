@@ -1,6 +1,8 @@
 #include "Nodelist.h"
 
-#include "core/Address.h"
+#include "NodeLineReader.h"
+#include "NodelistPaths.h"
+
 #include "core/BufStream.h"
 #include "core/CodePage.h"
 #include "core/ConfigDir.h"
@@ -15,7 +17,6 @@ namespace tavro {
 
 namespace {
 
-constexpr int CompileBufSize = 16384;
 constexpr int LineBufSize = 512;
 // Far beyond any real index (a million lines take 18 MB); a larger file is damaged.
 constexpr size_t MaxIndexBytes = size_t(256) << 20;
@@ -25,59 +26,6 @@ constexpr size_t MaxListBytes = size_t(16) << 20;
 uint32_t FileTime(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 ? static_cast<uint32_t>(st.st_mtim.tv_sec) : 0xFFFFFFFF;
-}
-
-uint16_t NumberField(std::string_view line) {
-    int32_t value;
-    if (!StrToInt(NodeLineField(line, 1), value))
-        throw EFileError("a nodelist line has no valid number: " + std::string(line.substr(0, 40)), 0);
-    return static_cast<uint16_t>(value);
-}
-
-// One file's entries, complete or not at all.
-std::vector<TNodeEntry> CompileFile(const std::string& path, uint16_t fileNo,
-                                    const TNodelistProgress& progress, bool& cancelled) {
-    TBufStream file(path, CompileBufSize, TOpenMode::Read);
-    const int64_t size = std::max<int64_t>(file.Size(), 1);
-    const std::string name = path.substr(path.rfind('/') + 1);
-    std::vector<TNodeEntry> entries;
-    TNodeLineState state;
-    const TNodeEntry& work = state.Entry;
-    while (!file.Eof) {
-        const int64_t offset = file.Position();
-        if (progress && !progress(static_cast<int>((offset * 100 + size / 2) / size), name)) {
-            cancelled = true;
-            return {};
-        }
-        // Offsets are stored in 32 bits: the rest of a larger file is out of reach.
-        if (offset > UINT32_MAX)
-            break;
-        const std::string line = file.ReadLine();
-        if (ParseNodeLine(line, state) && work.Zone != 0 && work.Net != 0) {
-            TNodeEntry entry = work;
-            entry.LineOffset = static_cast<uint32_t>(offset);
-            entry.FileNo = fileNo;
-            entries.push_back(entry);
-        }
-    }
-    return entries;
-}
-
-// The files a mask names: a mask without a directory is in the nodelist directory.
-std::vector<std::string> FilesOfMask(const std::string& dir, std::string mask) {
-    mask = NormalizeSeparators(Trim(mask));
-    std::string maskDir = dir;
-    if (size_t slash = mask.rfind('/'); slash != std::string::npos) {
-        maskDir = mask.substr(0, slash + 1);
-        mask.erase(0, slash + 1);
-    }
-    std::vector<std::string> paths;
-    const std::string resolved =
-        ResolveCase(maskDir.size() > 1 ? maskDir.substr(0, maskDir.size() - 1) : maskDir);
-    for (const std::string& name : ListFiles(resolved, mask))
-        if (!EqualsNoCase(name, "Tavro.nls") && !EqualsNoCase(name, "Tavro.ndx"))
-            paths.push_back((resolved == "/" ? "" : resolved) + "/" + name);
-    return paths;
 }
 
 void AppendEntry(std::string& out, const TNodeEntry& e) {
@@ -92,115 +40,94 @@ void AppendEntry(std::string& out, const TNodeEntry& e) {
     out.append(raw, NodeEntrySize);
 }
 
+void AppendListed(std::string& out, const std::string& path, uint32_t time) {
+    out += path + "\r\n";
+    char raw[4];
+    PutLE32(raw, time);
+    out.append(raw, 4);
+}
+
 TNodeEntry DecodeEntry(const char* p) {
     return {GetLE16(p),     GetLE16(p + 2),  GetLE16(p + 4), GetLE16(p + 6),
             GetLE32(p + 8), GetLE32(p + 12), GetLE16(p + 16)};
 }
 
+bool HoldsAlready(const std::string& fileName, const std::string& data) {
+    std::string old;
+    return ReadWholeFile(ResolveCase(fileName), old, data.size()) && old == data;
+}
+
 } // namespace
 
-uint32_t NameHash(std::string_view text) {
-    return NameHashOf(text);
-}
+TNodelistIndex::TNodelistIndex(const std::string& dir) : TNodelistIndex(dir, ConfigDir()) {}
 
-std::string NodeLineField(std::string_view line, int k) {
-    size_t start = 0;
-    for (int i = 0; i < k; ++i) {
-        const size_t comma = line.find(',', start);
-        if (comma == std::string_view::npos)
-            return {};
-        start = comma + 1;
-    }
-    if (k >= 6)
-        return std::string(line.substr(start));
-    return std::string(line.substr(start, line.find(',', start) - start));
-}
-
-bool ParseNodeLine(std::string_view line, TNodeLineState& state) {
-    const std::string_view trimmed = TrimView(line);
-    if (trimmed.empty() || trimmed.front() == ';')
-        return false;
-    TNodeEntry& work = state.Entry;
-    std::string sysop = NodeLineField(line, 4);
-    std::replace(sysop.begin(), sysop.end(), '_', ' ');
-    work.NameHash = NameHash(sysop);
-    auto is = [&](std::string_view keyword) { return StartsWithNoCase(line, keyword); };
-    if (line.front() == ',' && state.BossPoints) {
-        work.Point = NumberField(line);
-        return true;
-    }
-    if (line.front() != ',' && !is("Point") && !is("Boss"))
-        state.BossPoints = false;
-    if (line.front() == ',' || is("Hub") || is("Hold") || is("PVT") || is("Down")) {
-        work.Node = NumberField(line);
-        work.Point = 0;
-        return true;
-    }
-    if (is("Zone")) {
-        work.Zone = work.Net = NumberField(line);
-        work.Node = work.Point = 0;
-        return true;
-    }
-    if (is("Region") || is("Host")) {
-        work.Net = NumberField(line);
-        work.Node = work.Point = 0;
-        return true;
-    }
-    if (is("Point")) {
-        work.Point = NumberField(line);
-        return true;
-    }
-    if (is("Boss")) {
-        TAddress boss;
-        boss.Parse(TrimView(line.substr(std::min<size_t>(5, line.size()))));
-        work.Zone = boss.Zone;
-        work.Net = boss.Net;
-        work.Node = boss.Node;
-        work.Point = boss.Point;
-        state.BossPoints = true;
-    }
-    return false;
-}
-
-TNodelistIndex::TNodelistIndex(const std::string& dir) {
-    Dir_ = NormalizeSeparators(Trim(dir));
-    if (Dir_.empty())
-        Dir_ = ConfigDir();
+TNodelistIndex::TNodelistIndex(const std::string& dir, const std::string& configDir) {
+    Dir_ = FullNodelistDir(dir, configDir);
     if (Dir_.back() != '/')
         Dir_ += '/';
 }
 
-bool TNodelistIndex::CompileNodelists(const std::vector<std::string>& masks,
-                                      const TNodelistProgress& progress) {
-    std::string list, index;
-    uint16_t fileNo = 0;
-    for (const std::string& mask : masks) {
-        if (TrimView(mask).empty())
-            continue;
-        for (const std::string& path : FilesOfMask(Dir_, mask)) {
-            if (fileNo == UINT16_MAX)
-                break;
-            bool cancelled = false;
-            std::vector<TNodeEntry> entries;
-            try {
-                entries = CompileFile(path, fileNo, progress, cancelled);
-            } catch (const EFileError&) {
-                continue; // this file only: its number goes to the next one
+TNodelistCompileReport TNodelistIndex::CompileNodelists(const std::vector<std::string>& masks,
+                                                        const TFallbackZone& fallbackZone,
+                                                        const TNodelistProgress& progress) {
+    TNodelistCompileReport report;
+    // Each file catches its own failures; this is for the rest (memory), since the program's
+    // timer calls this without a guard.
+    try {
+        std::string list, index;
+        for (const std::string& mask : masks) {
+            if (TrimView(mask).empty())
+                continue;
+            if (!CompileMask(mask, fallbackZone, progress, report, list, index)) {
+                report.Cancelled = true;
+                return report;
             }
-            if (cancelled)
-                return false;
-            for (const TNodeEntry& e : entries)
-                AppendEntry(index, e);
-            list += path + "\r\n";
-            char time[4];
-            PutLE32(time, FileTime(path));
-            list.append(time, 4);
-            ++fileNo;
         }
+        WriteIndexFiles(list, index, report);
+    } catch (const std::exception& e) {
+        report.WriteError = e.what();
     }
+    return report;
+}
+
+// False when cancelled.
+bool TNodelistIndex::CompileMask(const std::string& mask, const TFallbackZone& zone,
+                                 const TNodelistProgress& progress, TNodelistCompileReport& report,
+                                 std::string& list, std::string& index) const {
+    std::string whyNone;
+    const std::vector<std::string> paths = NodelistFilesOfMask(mask, Dir_, whyNone);
+    if (paths.empty())
+        report.Masks.push_back({mask, whyNone});
+    std::vector<TNodeEntry> entries;
+    for (const std::string& path : paths) {
+        // File numbers are 16 bits wide.
+        if (report.Files.size() > UINT16_MAX) {
+            report.Masks.push_back({mask, "more files than the index can number; the rest are left out"});
+            return true;
+        }
+        const uint16_t fileNo = static_cast<uint16_t>(report.Files.size());
+        // Taken first: a change while the file is compiled shows at the next check.
+        const uint32_t time = FileTime(path);
+        TNodelistFileReport& file = report.Files.emplace_back();
+        if (!CompileNodelistFile(path, fileNo, zone, progress, entries, file))
+            return false;
+        for (const TNodeEntry& e : entries)
+            AppendEntry(index, e);
+        AppendListed(list, path, time);
+    }
+    return true;
+}
+
+void TNodelistIndex::WriteIndexFiles(const std::string& list, const std::string& index,
+                                     TNodelistCompileReport& report) const {
+    // Left as they are, the files keep their times, and whoever watches them does nothing.
+    if (HoldsAlready(IndexFileName(), index) && HoldsAlready(ListFileName(), list))
+        return;
     // The index first: a list that names files it does not cover would pass as current.
-    return WriteFileAtomically(ResolveCase(IndexFileName()), index) &&
-           WriteFileAtomically(ResolveCase(ListFileName()), list);
+    if (WriteFilesAtomically({{ResolveCase(IndexFileName()), index}, {ResolveCase(ListFileName()), list}}))
+        report.Rewritten = true;
+    else
+        report.WriteError = "the index files cannot be written in " + Dir_;
 }
 
 std::vector<TNodelistIndex::TListedFile> TNodelistIndex::ParseList(std::string_view data) {
@@ -243,7 +170,14 @@ std::string TNodelistIndex::ReadNodeLine(const TNodeEntry& entry) const {
         throw EFileError("the nodelist index names no file " + std::to_string(entry.FileNo), 0);
     TBufStream file(ResolveCase(Files_[entry.FileNo].Path), LineBufSize, TOpenMode::Read);
     file.Seek(entry.LineOffset, TSeekOrigin::Begin);
-    std::string line = file.ReadLine();
+    TNodeLineReader lines(file, LineBufSize);
+    std::string_view view;
+    try {
+        lines.Next(view);
+    } catch (const ENodeLineError& e) {
+        throw EFileError(file.FileName() + ": " + e.what(), 0);
+    }
+    std::string line(view);
     std::replace(line.begin(), line.end(), '_', ' ');
     return ActiveCodePages().OemToDisplay(line);
 }

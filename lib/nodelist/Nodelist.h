@@ -1,65 +1,35 @@
 #pragma once
 
+#include "NodeLine.h"
+#include "NodelistCompiler.h"
+#include "NodelistReport.h"
+
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tavro {
-
-class TCodePagePair;
-
-// One indexed nodelist line: the address it gives, the hash of its sysop field and where the
-// line is.
-struct TNodeEntry {
-    uint16_t Zone = 0;
-    uint16_t Net = 0;
-    uint16_t Node = 0;
-    uint16_t Point = 0;
-    uint32_t NameHash = 0;
-    uint32_t LineOffset = 0;
-    uint16_t FileNo = 0;
-    bool operator==(const TNodeEntry&) const = default;
-};
-
-constexpr size_t NodeEntrySize = 18;
-
-// The 31-bit hash of a sysop name (ASCII letters taken as lower case).
-uint32_t NameHash(std::string_view text);
-
-// The address carried from line to line of one file. After a "Boss" line, plain lines are
-// that boss's points, as pointlists in that form list them.
-struct TNodeLineState {
-    TNodeEntry Entry;
-    bool BossPoints = false;
-};
-
-// What one nodelist line does to the carried address. True: the line names an address worth
-// indexing. Throws EFileError on a keyword whose number is not a decimal integer.
-bool ParseNodeLine(std::string_view line, TNodeLineState& state);
-
-// The field `k` of a nodelist line (0 keyword, 1 number, 2 system, 3 location, 4 sysop,
-// 5 phone); 6 gives the rest of the line from field 6 on.
-std::string NodeLineField(std::string_view line, int k);
-
-// Percentage of the current file and its name; false cancels the compilation.
-using TNodelistProgress = std::function<bool(int percent, const std::string& fileName)>;
 
 // The compiled nodelists of a directory: "Tavro.nls" lists the compiled files, "Tavro.ndx"
 // holds 18 bytes per indexed line. Look-ups scan the entries in memory.
 class TNodelistIndex {
 public:
-    // `dir` as configured: trimmed, the configuration directory when empty.
+    // `dir` as configured (see FullNodelistDir): relative to `configDir`, that directory
+    // itself when empty.
     explicit TNodelistIndex(const std::string& dir);
+    TNodelistIndex(const std::string& dir, const std::string& configDir);
 
-    const std::string& Dir() const { return Dir_; } // ends in "/"
+    const std::string& Dir() const { return Dir_; } // full, ends in "/"
     const std::vector<TNodeEntry>& Entries() const { return Entries_; }
 
-    // Rebuilds both files from the masks (relative masks are in Dir()). A file that fails
-    // contributes nothing; the old files stay until the new ones are complete. False when
-    // the files cannot be written or the compilation was cancelled.
-    bool CompileNodelists(const std::vector<std::string>& masks, const TNodelistProgress& progress = {});
+    // Rebuilds both files from the masks (a mask's directory is relative to Dir()). A file
+    // that fails contributes no entries but is listed, so that mending it is noticed; the
+    // report says which and why. `fallbackZone` serves files whose first Region or Host
+    // comes before any Zone. The old files stay until the new ones are complete, and stay
+    // untouched when the new ones would be the same. Never throws.
+    TNodelistCompileReport CompileNodelists(const std::vector<std::string>& masks,
+                                            const TFallbackZone& fallbackZone = {},
+                                            const TNodelistProgress& progress = {});
     // Reads the index files; on any failure the index is empty.
     void LoadNodelistIndex();
     // Whether a compiled file changed or the list is missing.
@@ -81,6 +51,10 @@ private:
         uint32_t Time = 0;
     };
     static std::vector<TListedFile> ParseList(std::string_view data);
+    bool CompileMask(const std::string& mask, const TFallbackZone& zone, const TNodelistProgress& progress,
+                     TNodelistCompileReport& report, std::string& list, std::string& index) const;
+    void WriteIndexFiles(const std::string& list, const std::string& index,
+                         TNodelistCompileReport& report) const;
 
     std::string Dir_;
     std::vector<TNodeEntry> Entries_;

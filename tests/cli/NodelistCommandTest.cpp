@@ -2,6 +2,7 @@
 
 #include "config/Config.h"
 #include "config/ConfigFile.h"
+#include "config/Echo.h"
 #include "core/CodePage.h"
 
 #include "TempDir.h"
@@ -82,8 +83,9 @@ TEST_F(NodelistCommandTest, CompilesTheGivenMasksAndCountsEntriesAndListedFiles)
         Run({"nodelist", "compile", "--dir", Dir, "--mask", "NODELIST.*", "--mask=POINTS.123"});
     EXPECT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Out, "compiled 9 entries from 2 files\n");
-    // No progress line off a terminal.
-    EXPECT_EQ(r.Err, "");
+    // No progress line off a terminal; the broken file is named with its line and reason.
+    EXPECT_EQ(r.Err, "tavro-cli nodelist: " + Dir +
+                         "/NODELIST.999:1: not compiled: the number \"two\" is not a decimal number\n");
     EXPECT_TRUE(test::FileExists(Dir + "/Tavro.nls"));
     EXPECT_TRUE(test::FileExists(Dir + "/Tavro.ndx"));
 }
@@ -189,7 +191,9 @@ TEST_F(NodelistCommandTest, MisuseAndFailuresAreOneLineWithTheirStatus) {
         {{"nodelist", "find", "--name", "Nobody Here", "--dir", Dir}, 1, "no such node"},
         {{"nodelist", "find", "2:5020/1", "--dir", empty}, 1, "tavro-cli nodelist compile"},
         {{"nodelist", "compile", "--dir", Dir}, 1, "--mask"},
-        {{"nodelist", "compile", "--dir", Home.File("file/sub"), "--mask", "X"}, 1, "cannot write"},
+        {{"nodelist", "compile", "--dir", Home.File("file/sub"), "--mask", Dir + "/NODELIST.123"},
+         1,
+         "cannot write"},
     };
     for (const auto& c : cases) {
         const TCliResult r = Run(c.args);
@@ -209,4 +213,54 @@ TEST_F(NodelistCommandTest, ANodelistGoneSinceCompilingIsAFailure) {
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Out, "");
     EXPECT_TRUE(r.Err.starts_with("tavro-cli nodelist: ")) << r.Err;
+}
+
+TEST_F(NodelistCommandTest, ReportsMasksThatFindNothingAndNotesOnStandardError) {
+    // The zone of a list without one comes from the configured netmail area.
+    TConfig config;
+    auto netmail = std::make_unique<TEcho>();
+    netmail->Name = "NETMAIL";
+    netmail->EchoType = etNetmail;
+    netmail->Address = TAddress(2, 5020, 9999);
+    config.Echoes.push_back(std::move(netmail));
+    SaveConfig(config, ConfigFileName(Home.Path()));
+    WriteFile(Dir + "/REGION.50",
+              ";No zone line\r\nHost,5030,Tver,Tver,Host_Sysop,-,300\r\n,1,N,T,S,-,300\r\n");
+
+    const TCliResult r = Run({"nodelist", "compile", "--dir", Dir, "--mask", "REGION.*", "--mask", "NONE.*",
+                              "--mask", "gone/NODELIST.*"});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "compiled 2 entries from 1 files\n");
+    EXPECT_EQ(r.Err,
+              "tavro-cli nodelist: " + Dir +
+                  "/REGION.50: note: line 2 comes before any Zone line: zone 2 is taken from the address "
+                  "2:5020/9999 of the netmail area \"NETMAIL\"\n"
+                  "tavro-cli nodelist: warning: mask \"NONE.*\": no file matches it\n"
+                  "tavro-cli nodelist: warning: mask \"" +
+                  Dir + "/gone/NODELIST.*\": its directory " + Dir + "/gone does not exist\n");
+    const TCliResult found = Run({"nodelist", "find", "2:5030/1", "--dir", Dir});
+    EXPECT_EQ(found.Status, 0) << found.Err;
+
+    // Without any area address such a list fails.
+    std::filesystem::remove(ConfigFileName(Home.Path()));
+    const TCliResult failed = Run({"nodelist", "compile", "--dir", Dir, "--mask", "REGION.*"});
+    EXPECT_EQ(failed.Status, 0) << failed.Err;
+    EXPECT_EQ(failed.Out, "compiled 0 entries from 0 files\n");
+    EXPECT_NE(failed.Err.find("/REGION.50:2: not compiled: no Zone line"), std::string::npos) << failed.Err;
+}
+
+TEST_F(NodelistCommandTest, RelativeDirectoriesAreTakenFromTheConfigurationDirectory) {
+    std::filesystem::create_directories(Dir + "/points");
+    std::filesystem::rename(Dir + "/POINTS.123", Dir + "/points/POINTS.123");
+    TConfig config;
+    config.Settings.NdlDir = "nodelist";
+    config.Settings.NdlMasks = {"NODELIST.123", "points\\POINTS.*"};
+    SaveConfig(config, ConfigFileName(Home.Path()));
+    const TCliResult r = Run({"nodelist", "compile"});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "compiled 9 entries from 2 files\n");
+    EXPECT_TRUE(test::FileExists(Dir + "/Tavro.ndx"));
+    const TCliResult found = Run({"nodelist", "find", "2:5020/1.2"});
+    EXPECT_EQ(found.Status, 0) << found.Err;
+    EXPECT_EQ(found.Out.substr(0, 21), "2:5020/1.2\tPoint Two\t");
 }

@@ -29,9 +29,12 @@ std::vector<std::string> Addresses(const TNodelistIndex& index) {
     return out;
 }
 
-TNodelistIndex Compiled(const TTempDir& dir, std::vector<std::string> masks) {
+TNodelistIndex Compiled(const TTempDir& dir, std::vector<std::string> masks, const TFallbackZone& zone = {}) {
     TNodelistIndex index(dir.Path());
-    EXPECT_TRUE(index.CompileNodelists(masks));
+    const TNodelistCompileReport report = index.CompileNodelists(masks, zone);
+    EXPECT_TRUE(report.Ok());
+    for (const TNodelistFileReport& file : report.Files)
+        EXPECT_FALSE(file.Failed) << file.Path << ":" << file.Line << ": " << file.Reason;
     index.LoadNodelistIndex();
     return index;
 }
@@ -66,21 +69,61 @@ TEST(Nodelist, KeywordsCarryTheAddressFromLineToLine) {
 }
 
 TEST(Nodelist, BossLinesSetTheContextOfAPointlist) {
+    // Points are listed as plain lines or with the keyword of their status.
+    const std::string boss = "Boss,2:5020/7";
+    const struct {
+        const char* what;
+        std::vector<std::string> lines;
+        std::vector<std::string> addresses;
+    } cases[] = {
+        {"every status",
+         {boss, ",1,P,M,S,-,300", "Pvt,2,P,M,S,-,300", "Hold,3,P,M,S,-,300", "Down,4,P,M,S,-,300",
+          "Point,5,P,M,S,-,300", ",6,P,M,S,-,300"},
+         {"2:5020/7.1", "2:5020/7.2", "2:5020/7.3", "2:5020/7.4", "2:5020/7.5", "2:5020/7.6"}},
+        {"comments and unknown keywords inside",
+         {boss, ";comment", "", "Bogus,9,x,y,z", "pvt,2,P,M,S,-,300"},
+         {"2:5020/7.2"}},
+        {"a new boss",
+         {boss, "Pvt,1,P,M,S,-,300", "Boss,2:5030/9", "Pvt,4,P,M,S,-,300"},
+         {"2:5020/7.1", "2:5030/9.4"}},
+        // A nodelist after a pointlist in one file: the points end.
+        {"Host",
+         {boss, "Pvt,1,P,M,S,-,300", "Host,5030,H,M,S,1,300", "Pvt,2,N,M,S,1,300"},
+         {"2:5020/7.1", "2:5030/0.0", "2:5030/2.0"}},
+        {"Zone",
+         {boss, "Hold,1,P,M,S,-,300", "Zone,3,Z,M,S,1,300", "Hold,2,N,M,S,1,300"},
+         {"2:5020/7.1", "3:3/0.0", "3:3/2.0"}},
+        {"Region",
+         {boss, ",1,P,M,S,-,300", "Region,50,R,M,S,1,300", ",2,N,M,S,1,300"},
+         {"2:5020/7.1", "2:50/0.0", "2:50/2.0"}},
+        {"Hub",
+         {boss, ",1,P,M,S,-,300", "Hub,100,H,M,S,1,300", "Down,2,N,M,S,1,300"},
+         {"2:5020/7.1", "2:5020/100.0", "2:5020/2.0"}},
+    };
+    for (const auto& c : cases) {
+        TTempDir dir;
+        std::string text;
+        for (const std::string& line : c.lines)
+            text += line + "\r\n";
+        test::WriteFile(dir.File("points.txt"), text);
+        EXPECT_EQ(Addresses(Compiled(dir, {"points.txt"})), c.addresses) << c.what;
+    }
+}
+
+// A private point once became node 2:5020/2 of the boss's net, and a look-up by its sysop
+// offered that node.
+TEST(Nodelist, APrivatePointIsFoundByNameAsThePoint) {
     TTempDir dir;
     test::WriteFile(dir.File("points.txt"),
                     Lines({"Boss,2:5020/7", ",1,Point_one,Moscow,Ivan_Petrov,-Unpublished-,300",
-                           "Point,2,Point_two,Moscow,Petr_Ivanov,-Unpublished-,300", "Boss,2:5030/9",
-                           ",4,Point_four,Tver,Anna_Smirnova,-Unpublished-,300"}));
-    TNodelistIndex index = Compiled(dir, {"points.txt"});
-    // Plain lines after a Boss line are its points.
-    EXPECT_EQ(Addresses(index), (std::vector<std::string>{"2:5020/7.1", "2:5020/7.2", "2:5030/9.4"}));
-    EXPECT_EQ(index.GetNodeField(*index.FindNodeByAddress(2, 5020, 7, 1), 4), "Ivan Petrov");
-
-    // Any other keyword ends the points: a nodelist after a pointlist in one file.
-    test::WriteFile(dir.File("mixed.txt"),
-                    Lines({"Boss,2:5020/7", ",1,P,M,S,1,300", "Host,5030,H,M,S,1,300", ",2,Node,M,S,1,300"}));
-    index = Compiled(dir, {"mixed.txt"});
-    EXPECT_EQ(Addresses(index), (std::vector<std::string>{"2:5020/7.1", "2:5030/0.0", "2:5030/2.0"}));
+                           "Pvt,2,Point_two,Moscow,Petr_Ivanov,-Unpublished-,300"}));
+    test::WriteFile(dir.File("nodelist.1"), Lines({"Zone,2,Z,E,S,1,300", "Host,5020,H,M,S,1,300",
+                                                   ",2,Node_two,Moscow,Anna_Smirnova,1,300"}));
+    const TNodelistIndex index = Compiled(dir, {"nodelist.*", "points.txt"});
+    const auto found = index.FindNodesByName("Petr Ivanov");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(*found[0], (TNodeEntry{2, 5020, 7, 2, NameHash("Petr Ivanov"), found[0]->LineOffset, 1}));
+    EXPECT_EQ(index.GetNodeField(*index.FindNodeByAddress(2, 5020, 2, 0), 4), "Anna Smirnova");
 }
 
 TEST(Nodelist, NamesAreFoundThroughTheirHash) {
@@ -108,9 +151,15 @@ TEST(Nodelist, ABadNumberAbandonsThatFileOnly) {
     test::WriteFile(dir.File("nodelist.a"),
                     Lines({"Zone,1,Z,E,S,1,300", ",1,A,B,C,1,300", ",x1,Bad,B,C,1,300"}));
     test::WriteFile(dir.File("nodelist.b"), Lines({"Zone,3,Z,E,S,1,300", ",2,A,B,Second_File,1,300"}));
-    TNodelistIndex index = Compiled(dir, {"nodelist.*"});
+    TNodelistIndex index(dir.Path());
+    const TNodelistCompileReport report = index.CompileNodelists({"nodelist.*"});
+    ASSERT_EQ(report.Files.size(), 2u);
+    EXPECT_TRUE(report.Files[0].Failed);
+    EXPECT_FALSE(report.Files[1].Failed);
+    index.LoadNodelistIndex();
     EXPECT_EQ(Addresses(index), (std::vector<std::string>{"3:3/0.0", "3:3/2.0"}));
-    // The good file took number 0, so its lines are read from the right file.
+    // The failed file is listed before it, so its lines are read by their own number.
+    EXPECT_EQ(index.Entries()[1].FileNo, 1);
     EXPECT_EQ(index.GetNodeField(index.Entries()[1], 4), "Second File");
 }
 
@@ -120,7 +169,7 @@ TEST(Nodelist, ChangesAreNoticedAndTheOldIndexStaysUntilANewOneIsComplete) {
     test::WriteFile(list, Lines({"Zone,1,Z,E,S,1,300", ",1,A,B,C,1,300"}));
     TNodelistIndex index(dir.Path());
     EXPECT_TRUE(index.NodelistsChanged()); // nothing compiled yet
-    ASSERT_TRUE(index.CompileNodelists({" nodelist.* ", ""}));
+    ASSERT_TRUE(index.CompileNodelists({" nodelist.* ", ""}).Ok());
     EXPECT_FALSE(index.NodelistsChanged());
     struct timespec times[2] = {{1000, 0}, {1000, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, list.c_str(), times, 0), 0);
@@ -128,14 +177,20 @@ TEST(Nodelist, ChangesAreNoticedAndTheOldIndexStaysUntilANewOneIsComplete) {
 
     // A cancelled compilation leaves the previous files.
     const std::string before = test::ReadFile(dir.File("Tavro.ndx"));
-    EXPECT_FALSE(index.CompileNodelists({"nodelist.*"}, [](int, const std::string&) { return false; }));
+    const TNodelistCompileReport cancelled =
+        index.CompileNodelists({"nodelist.*"}, {}, [](int, const std::string&) { return false; });
+    EXPECT_TRUE(cancelled.Cancelled);
+    EXPECT_FALSE(cancelled.Ok());
     EXPECT_EQ(test::ReadFile(dir.File("Tavro.ndx")), before);
 
     std::vector<std::pair<int, std::string>> progress;
-    ASSERT_TRUE(index.CompileNodelists({dir.File("NODELIST.*")}, [&](int p, const std::string& name) {
-        progress.emplace_back(p, name);
-        return true;
-    }));
+    ASSERT_TRUE(index
+                    .CompileNodelists({dir.File("NODELIST.*")}, {},
+                                      [&](int p, const std::string& name) {
+                                          progress.emplace_back(p, name);
+                                          return true;
+                                      })
+                    .Ok());
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.front(), std::make_pair(0, std::string("nodelist.340")));
     EXPECT_FALSE(index.NodelistsChanged());
