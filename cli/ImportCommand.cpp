@@ -3,9 +3,9 @@
 #include "ConfigOpen.h"
 
 #include "config/Config.h"
-#include "config/ConfigFile.h"
+#include "config/ConfigLock.h"
+#include "config/ConfigSave.h"
 #include "config/TosserImport.h"
-#include "config/UsersFile.h"
 #include "core/FileUtils.h"
 
 #include <filesystem>
@@ -32,17 +32,19 @@ void Print(std::ostream& out, const char* change, const std::vector<std::string>
 void Save(TConfig& config, const std::string& home) {
     std::error_code ignored;
     std::filesystem::create_directories(home, ignored);
-    SaveConfig(config, ConfigFileName(home));
     // The users' trees refer to areas by position, which the import has changed.
-    if (!config.Users.empty())
-        SaveUsers(config, UsersFileName(home));
+    SaveConfigAndUsers(config, home);
 }
 
-int Import(const std::vector<std::string>& args, std::ostream& out) {
+int Import(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     TArguments arguments(args, {"--type", "--home"}, {});
     if (arguments.Positional.size() > 1)
         ThrowUsage("takes at most one FILE");
     const std::string home = ConfigHome(arguments);
+    // A running program would write its own areas back over the import's.
+    std::unique_ptr<TConfigLock> lock;
+    if (DirectoryExists(home) && !(lock = TConfigLock::Take(home, TConfigLock::TKind::Importing)))
+        ThrowFailure("Tavro is running; close it or import from its Setup");
     TConfig config;
     LoadConfigAndUsers(config, home);
 
@@ -58,7 +60,10 @@ int Import(const std::vector<std::string>& args, std::ostream& out) {
         ThrowFailure("\"" + file + "\" does not exist");
 
     const TImportSummary summary = ImportAreas(config, type, file, true);
-    Save(config, home);
+    for (const std::string& warning : summary.Warnings)
+        err << "tavro-cli import: warning: " << OutputPath(warning) << "\n";
+    if (summary.Changed())
+        Save(config, home);
     Print(out, "added", summary.Added);
     Print(out, "updated", summary.Updated);
     Print(out, "removed", summary.Removed);
@@ -70,7 +75,7 @@ int Import(const std::vector<std::string>& args, std::ostream& out) {
 } // namespace
 
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    return RunReportingErrors("import", err, [&] { return Import(args, out); });
+    return RunReportingErrors("import", err, [&] { return Import(args, out, err); });
 }
 
 } // namespace tavro::cli

@@ -95,12 +95,27 @@ bool TMainForm::LoadConfiguration() {
         LoadUsers(config, UsersFileName(dir));
         LoadAddressBook(config, AddressBookFileName(dir));
         if (config.Settings.AutoLoadConfig)
-            ImportTosserConfig(config, dir);
+            ReportStartupImport(ImportTosserConfig(config, dir));
         return true;
     } catch (const std::exception&) {
         MessageDlg(nullptr, QString::fromLatin1(ReadErrorText), mtError, mbtOK);
         return false;
     }
+}
+
+// A tosser configuration that cannot be read does not keep the program from starting: it
+// runs with the areas it has, and says why they were not brought up to date.
+void TMainForm::ReportStartupImport(const TStartupImport& import) {
+    QString text;
+    if (import.Outcome == soFailed)
+        text = QStringLiteral(
+            "The tosser configuration could not be imported; Tavro starts with the stored areas.");
+    else if (import.Outcome == soNotSaved)
+        text = QStringLiteral("The areas imported from the tosser configuration could not be saved.");
+    else
+        return;
+    MessageDlg(nullptr, text + QStringLiteral("\n\n") + QString::fromStdString(import.Error), mtWarning,
+               mbtOK);
 }
 
 // Held while the program runs, so a command-line import does not rewrite the areas under
@@ -255,13 +270,15 @@ void TMainForm::NodelistTimerTick() {
     int shown = -1;
     // A file that fails is the setup's business: the timer shows nothing of it.
     const TNodelistCompileReport report = index.CompileNodelists(
-        Settings().NdlMasks, NodelistFallbackZone(Config()), [this, &shown](int percent, const std::string& file) {
+        Settings().NdlMasks, NodelistFallbackZone(Config()),
+        [this, &shown](int percent, const std::string& file) {
             if (percent != shown) {
                 Viewer_->ShowProgress(percent);
                 shown = percent;
             }
             if (percent == 0)
-                Viewer_->SetStatusText(2, QStringLiteral("Compiling \"%1\"").arg(QString::fromStdString(file)));
+                Viewer_->SetStatusText(2,
+                                       QStringLiteral("Compiling \"%1\"").arg(QString::fromStdString(file)));
             return true;
         });
     if (report.Ok())

@@ -11,6 +11,7 @@ class QTimer;
 
 namespace tavro {
 class TConfigLock;
+struct TStartupImport;
 class TNodelistIndex;
 class TUser;
 } // namespace tavro
@@ -56,6 +57,7 @@ signals:
 private:
     bool LoadConfiguration();
     void TakeRunLock(const std::string& dir);
+    void ReportStartupImport(const TStartupImport& import);
     bool EnsureUser();
     void CreateViewer();
     void ChooseUser();

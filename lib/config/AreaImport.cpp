@@ -17,6 +17,9 @@ namespace {
 
 // A text configuration is a few hundred kilobytes even with thousands of areas.
 constexpr size_t MaxTextConfigBytes = size_t(16) << 20;
+// A tosser has a few dozen addresses at most; every link word is compared with each.
+constexpr size_t MaxOwnAddresses = 256;
+constexpr size_t MaxWarnings = 100;
 
 bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= 32;
@@ -46,6 +49,7 @@ TEcho* TAreaImport::Find(std::string_view tag) const {
 }
 
 TEcho& TAreaImport::Take(std::string_view tag, bool* created) {
+    FoundAny_ = true;
     TEcho* echo = Find(tag);
     if (created)
         *created = echo == nullptr;
@@ -70,6 +74,7 @@ TEcho& TAreaImport::TakeArea(std::string_view tag, TEchoType kind, std::string_v
 }
 
 void TAreaImport::Keep(const TEcho& echo) {
+    FoundAny_ = true;
     Stale.erase(&echo);
 }
 
@@ -80,8 +85,12 @@ void TAreaImport::Drop(const TEcho& echo) {
 void TAreaImport::AddOwnAddress(std::string_view text) {
     TAddress address;
     address.Parse(text);
-    if (address.IsValid())
+    if (address.IsValid() && OwnAddresses_.size() < MaxOwnAddresses)
         OwnAddresses_.push_back(address);
+}
+
+bool TAreaImport::IsOwnAddress(const TAddress& address) const {
+    return std::find(OwnAddresses_.begin(), OwnAddresses_.end(), address) != OwnAddresses_.end();
 }
 
 void TAreaImport::ChooseAka(TEcho& echo, std::string_view word) const {
@@ -154,6 +163,17 @@ std::vector<std::unique_ptr<TEcho>> TAreaImport::RemoveStale() {
             ByTag.erase(it);
     }
     return removed;
+}
+
+void TAreaImport::Warn(std::string text) {
+    if (Warnings_.size() < MaxWarnings) {
+        Warnings_.push_back(std::move(text));
+        return;
+    }
+    const std::string more = " more warnings left out";
+    if (WarningsLeftOut++ > 0)
+        Warnings_.pop_back();
+    Warnings_.push_back(std::to_string(WarningsLeftOut) + more);
 }
 
 bool LooksLikeLink(std::string_view word) {

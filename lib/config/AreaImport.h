@@ -16,8 +16,8 @@ class TConfig;
 class TEcho;
 
 // What one import of a tosser's configuration shares across its lines and files: the areas
-// not named yet (the stale list), the tosser's own addresses and the path rules. Every
-// importer brings one area at a time in line through it.
+// not named yet (the stale list), the tosser's own addresses, the path rules and the
+// warnings. Every importer brings one area at a time in line through it.
 class TAreaImport {
 public:
     // The stale list starts as every area of the configuration.
@@ -39,10 +39,16 @@ public:
     void Keep(const TEcho& echo);
     // Back on it: a passthrough area, which the reader has no base for.
     void Drop(const TEcho& echo);
+    // Whether the configuration named any area at all (through Take or Keep). One that
+    // names none is taken for a misread, not for a tosser without areas.
+    bool FoundAny() const { return FoundAny_; }
 
-    // Word `text` of an "Address" line; an address that does not parse adds nothing.
+    // Word `text` of an "Address" line; an address that does not parse adds nothing, nor
+    // one beyond the first 256.
     void AddOwnAddress(std::string_view text);
     const std::vector<TAddress>& OwnAddresses() const { return OwnAddresses_; }
+    // Equal to one of the own addresses, domain included.
+    bool IsOwnAddress(const TAddress& address) const;
     // While the area has no valid address, the own address that serves the link `word` (a
     // partial address, read as its right end) becomes the area's.
     void ChooseAka(TEcho& echo, std::string_view word) const;
@@ -59,6 +65,10 @@ public:
     // alive, so that the users' trees can let go of them first.
     std::vector<std::unique_ptr<TEcho>> RemoveStale();
 
+    // Something the import went past that the user should hear of. The first 100 are kept.
+    void Warn(std::string text);
+    const std::vector<std::string>& Warnings() const { return Warnings_; }
+
 private:
     // The local form of a tosser's path: substituted, "/"-separated, in the letter case found
     // on disk.
@@ -68,6 +78,9 @@ private:
     std::vector<TAddress> OwnAddresses_;
     std::unordered_set<const TEcho*> Stale;
     std::unordered_map<std::string, TEcho*> ByTag; // upper-case tag to its first area
+    std::vector<std::string> Warnings_;
+    size_t WarningsLeftOut = 0;
+    bool FoundAny_ = false;
 };
 
 // What a link-address word starts with: ".", "/", ":" or a digit.

@@ -4,19 +4,20 @@
 #include "AreasBbsImport.h"
 #include "CfgStream.h"
 #include "Config.h"
-#include "ConfigFile.h"
+#include "ConfigSave.h"
 #include "FMailImport.h"
 #include "FastEchoImport.h"
 #include "HptImport.h"
 #include "SquishCfgImport.h"
-#include "UsersFile.h"
 
 #include "core/FileUtils.h"
 #include "core/UserInterface.h"
 
 #include <cstdlib>
+#include <exception>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace tavro {
 
@@ -35,7 +36,21 @@ struct TEchoState {
     explicit TEchoState(const TEcho& e)
         : Name(e.Name), Origin(e.Origin), EchoType(e.EchoType), BaseType(e.BaseType), DefAttr(e.DefAttr),
           Flags(e.Flags), Address(e.Address), Path(e.Path), DefCC(e.DefCC) {}
+
+    void RestoreTo(TEcho& e) const {
+        e.Name = Name;
+        e.Origin = Origin;
+        e.EchoType = EchoType;
+        e.BaseType = BaseType;
+        e.DefAttr = DefAttr;
+        e.Flags = Flags;
+        e.Address = Address;
+        e.Path = Path;
+        e.DefCC = DefCC;
+    }
 };
+
+using TEchoStates = std::unordered_map<const TEcho*, TEchoState>;
 
 void RunImporter(TAreaImport& import, int tosserType, const std::string& fileName) {
     switch (tosserType) {
@@ -53,6 +68,20 @@ void RunImporter(TAreaImport& import, int tosserType, const std::string& fileNam
     throw EConfigError("unknown tosser type " + std::to_string(tosserType));
 }
 
+// An importer that fails part-way has changed or added areas already; they go back to what
+// they were, so a misread never reaches the trees or the files.
+void RunImporterOrRestore(TConfig& config, const TEchoStates& before, TAreaImport& import, int tosserType,
+                          const std::string& fileName) {
+    try {
+        RunImporter(import, tosserType, fileName);
+    } catch (...) {
+        std::erase_if(config.Echoes, [&before](const auto& echo) { return !before.contains(echo.get()); });
+        for (const auto& echo : config.Echoes)
+            before.at(echo.get()).RestoreTo(*echo);
+        throw;
+    }
+}
+
 void PruneTree(std::vector<std::unique_ptr<TTreeInfo>>& nodes,
                const std::unordered_set<const TEcho*>& present) {
     std::erase_if(nodes,
@@ -63,8 +92,8 @@ void PruneTree(std::vector<std::unique_ptr<TTreeInfo>>& nodes,
 
 // Fills the summary and closes the bases of changed areas, so that they reopen with the new
 // path and format.
-void Summarize(TConfig& config, const std::unordered_map<const TEcho*, TEchoState>& before,
-               const std::vector<std::unique_ptr<TEcho>>& removed, TImportSummary& summary) {
+void Summarize(TConfig& config, const TEchoStates& before, const std::vector<std::unique_ptr<TEcho>>& removed,
+               TImportSummary& summary) {
     for (const auto& echo : config.Echoes) {
         auto it = before.find(echo.get());
         if (it == before.end()) {
@@ -101,14 +130,20 @@ TDateTime FileDateTime(const std::string& fileName) {
 }
 
 TImportSummary ImportAreas(TConfig& config, int tosserType, const std::string& fileName, bool addLeaves) {
-    std::unordered_map<const TEcho*, TEchoState> before;
+    TEchoStates before;
     for (const auto& echo : config.Echoes)
         before.emplace(echo.get(), TEchoState(*echo));
 
     TAreaImport import(config);
-    RunImporter(import, tosserType, fileName);
+    RunImporterOrRestore(config, before, import, tosserType, fileName);
+    TImportSummary summary;
+    summary.Warnings = import.Warnings();
     // The removed areas live until no tree refers to them.
-    const std::vector<std::unique_ptr<TEcho>> removed = import.RemoveStale();
+    std::vector<std::unique_ptr<TEcho>> removed;
+    if (import.FoundAny())
+        removed = import.RemoveStale();
+    else
+        summary.Warnings.push_back("\"" + fileName + "\" names no area; no area is removed");
 
     std::unordered_set<const TEcho*> present;
     for (const auto& echo : config.Echoes)
@@ -120,28 +155,44 @@ TImportSummary ImportAreas(TConfig& config, int tosserType, const std::string& f
             if (!before.contains(echo.get()))
                 config.Users.front()->AreaTree.push_back(std::make_unique<TTreeInfo>(echo.get()));
 
-    TImportSummary summary;
     Summarize(config, before, removed, summary);
     return summary;
 }
 
-bool ImportTosserConfig(TConfig& config, const std::string& configDir) {
+TStartupImport ImportTosserConfig(TConfig& config, const std::string& configDir) {
+    TStartupImport result;
     TGlobalSettings& settings = config.Settings;
-    // An unknown kind would read nothing and so remove every area.
+    // An unknown kind would read nothing.
     if (settings.TosserType >= TosserTypeCount)
-        return false;
+        return result;
     const std::string fileName = TosserConfigFile(settings.TosserType, settings.TosserCfgPath);
     if (fileName.empty() || !FileExists(fileName))
-        return false;
+        return result;
     const TDateTime time = FileDateTime(fileName);
     if (time == settings.LastTosserImport)
-        return false;
+        return result;
+    try {
+        result.Summary = ImportAreas(config, settings.TosserType, fileName, true);
+    } catch (const std::exception& e) {
+        // The time stays, so that the next start tries again.
+        result.Outcome = soFailed;
+        result.Error = e.what();
+        return result;
+    }
     settings.LastTosserImport = time;
-    ImportAreas(config, settings.TosserType, fileName, true);
-    SaveConfig(config, ConfigFileName(configDir));
-    // The users refer to areas by position, which the import has changed.
-    SaveUsers(config, UsersFileName(configDir));
-    return true;
+    if (!result.Summary.Changed()) {
+        result.Outcome = soUnchanged;
+        return result;
+    }
+    try {
+        // The users' trees name areas by their place, which the import has changed.
+        SaveConfigAndUsers(config, configDir);
+        result.Outcome = soImported;
+    } catch (const std::exception& e) {
+        result.Outcome = soNotSaved;
+        result.Error = e.what();
+    }
+    return result;
 }
 
 bool ImportTosserConfigManually(TConfig& config, int tosserType, const std::string& fileName,
@@ -151,9 +202,15 @@ bool ImportTosserConfigManually(TConfig& config, int tosserType, const std::stri
         UserInterface().ShowError("Specified file does not exists!");
         return false;
     }
+    std::vector<std::string> oldPathSubst = std::exchange(config.Settings.PathSubst, pathSubst);
+    TImportSummary result;
+    try {
+        result = ImportAreas(config, tosserType, file, false);
+    } catch (...) {
+        config.Settings.PathSubst = std::move(oldPathSubst);
+        throw;
+    }
     config.Settings.LastTosserImport = FileDateTime(file);
-    config.Settings.PathSubst = pathSubst;
-    TImportSummary result = ImportAreas(config, tosserType, file, false);
     if (summary)
         *summary = std::move(result);
     return true;

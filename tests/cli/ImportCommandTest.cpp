@@ -2,7 +2,9 @@
 
 #include "config/Config.h"
 #include "config/ConfigFile.h"
+#include "config/ConfigLock.h"
 #include "config/UsersFile.h"
+#include "core/FileUtils.h"
 
 #include "TempDir.h"
 
@@ -29,7 +31,7 @@ protected:
         std::filesystem::create_directories(Fido + "/areas");
         std::filesystem::create_directories(Fido + "/msgbase/netmail");
         WriteFile(Fido + "/msgbase/r50.sysop.sqd", "");
-        const char* rest = "NetmailArea NETMAIL [base]/netmail\n"
+        const char* rest = "NetmailArea NETMAIL [base]/netmail -b msg\n"
                            "EchoAreaDefaults -b Jam\n"
                            "Include areas/echoes\n";
         WriteFile(Fido + "/config", "Address 2:5020/1042.7\nset base=" + Fido + "/msgbase\n" + rest);
@@ -51,7 +53,7 @@ TEST_F(ImportCommandTest, AnHptConfigurationFillsTheAreaList) {
     const std::string base = Fido + "/msgbase";
     const std::string expected[] = {
         "NAME\tKIND\tFORMAT\tAKA\tPATH",
-        "NETMAIL\tNetmail\tMSG\t\t" + base + "/netmail/",
+        "NETMAIL\tNetmail\tMSG\t2:5020/1042.7\t" + base + "/netmail/",
         "R50.SYSOP\tEchomail\tSquish\t2:5020/1042.7\t" + base + "/r50.sysop.Sqd",
         "SU.GENERAL\tEchomail\tJAM\t2:5020/1042.7\t" + base + "/su.general.Jhr",
     };
@@ -59,8 +61,48 @@ TEST_F(ImportCommandTest, AnHptConfigurationFillsTheAreaList) {
     for (const std::string& line : expected)
         listing += line + "\n";
     EXPECT_EQ(Run({"areas"}).Out, listing);
-    // Again: nothing changed.
+    // Again: nothing changed, and nothing is written.
+    const TFileStamp stamp = FileStampOf(ConfigFileName(Home));
     EXPECT_EQ(Run({"import", "--type=hpt", Fido + "/config"}).Out, "0 added, 0 updated, 0 removed\n");
+    EXPECT_EQ(FileStampOf(ConfigFileName(Home)), stamp);
+}
+
+TEST_F(ImportCommandTest, AMissingIncludeFailsAndChangesNothing) {
+    const std::string config = WriteHpt();
+    ASSERT_EQ(Run({"import", "--type", "hpt", config}).Status, 0);
+    const std::string areas = Run({"areas"}).Out;
+    const std::string saved = test::ReadFile(ConfigFileName(Home));
+    const TFileStamp mainStamp = FileStampOf(ConfigFileName(Home));
+    const TFileStamp usersStamp = FileStampOf(UsersFileName(Home));
+
+    std::filesystem::remove(Fido + "/areas/echoes");
+    const TCliResult r = Run({"import", "--type", "hpt", config});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Out, "");
+    EXPECT_EQ(r.Err, "tavro-cli import: \"" + config + "\" line 5: cannot read the included file \"" + Fido +
+                         "/areas/echoes\"\n");
+    EXPECT_EQ(Run({"areas"}).Out, areas);
+    EXPECT_EQ(test::ReadFile(ConfigFileName(Home)), saved);
+    EXPECT_EQ(FileStampOf(ConfigFileName(Home)), mainStamp);
+    EXPECT_EQ(FileStampOf(UsersFileName(Home)), usersStamp);
+}
+
+TEST_F(ImportCommandTest, WarningsGoToStandardError) {
+    const std::string config = Dir.File("config");
+    WriteFile(config, "Address 2:5020/1042.7\nEchoArea R50 [base]/r50\n");
+    const TCliResult r = Run({"import", "--type", "hpt", config});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "added\tR50\n1 added, 0 updated, 0 removed\n");
+    EXPECT_EQ(r.Err,
+              "tavro-cli import: warning: \"" + config + "\" line 2: [base] is not set and reads as empty\n");
+
+    // A file without areas removes none, and says so.
+    WriteFile(config, "Address 2:5020/1042.7\n");
+    const TCliResult empty = Run({"import", "--type", "hpt", config});
+    EXPECT_EQ(empty.Status, 0) << empty.Err;
+    EXPECT_EQ(empty.Out, "0 added, 0 updated, 0 removed\n");
+    EXPECT_EQ(empty.Err, "tavro-cli import: warning: \"" + config + "\" names no area; no area is removed\n");
+    EXPECT_NE(Run({"areas"}).Out.find("R50"), std::string::npos);
 }
 
 TEST_F(ImportCommandTest, UsesTheConfiguredTosserAndKeepsTheUsersInStep) {
@@ -108,6 +150,20 @@ TEST_F(ImportCommandTest, FailuresAndMisuse) {
     }
     // Nothing was saved by a failed import.
     EXPECT_FALSE(test::FileExists(ConfigFileName(Home)));
+}
+
+TEST_F(ImportCommandTest, RefusesWhileTavroRuns) {
+    const std::string config = WriteHpt();
+    std::filesystem::create_directories(Home);
+    {
+        auto running = TConfigLock::Take(Home, TConfigLock::TKind::Running);
+        ASSERT_TRUE(running);
+        const TCliResult r = Run({"import", "--type", "hpt", config});
+        EXPECT_EQ(r.Status, 1);
+        EXPECT_EQ(r.Err, "tavro-cli import: Tavro is running; close it or import from its Setup\n");
+        EXPECT_FALSE(test::FileExists(ConfigFileName(Home)));
+    }
+    EXPECT_EQ(Run({"import", "--type", "hpt", config}).Status, 0);
 }
 
 } // namespace

@@ -30,6 +30,21 @@ inline std::vector<std::string> Describe(const TConfig& config) {
     return lines;
 }
 
+// A user's tree, a line per node: folders end in "/", their children are indented.
+inline std::vector<std::string> Tree(const std::vector<std::unique_ptr<TTreeInfo>>& nodes) {
+    std::vector<std::string> lines;
+    for (const auto& node : nodes) {
+        if (node->IsFolder()) {
+            lines.push_back(node->Name + "/");
+            for (const std::string& child : Tree(node->Children))
+                lines.push_back("  " + child);
+        } else {
+            lines.push_back(node->Echo->Name);
+        }
+    }
+    return lines;
+}
+
 // The lines, each ended by a line feed.
 inline std::string Lines(std::initializer_list<std::string> lines) {
     std::string text;

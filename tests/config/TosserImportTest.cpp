@@ -3,6 +3,8 @@
 #include "config/ConfigFile.h"
 #include "config/UsersFile.h"
 
+#include "core/FileUtils.h"
+
 #include "ImportTestKit.h"
 #include "RecordingUi.h"
 
@@ -70,20 +72,6 @@ protected:
         return *Config.Users.back();
     }
 
-    static std::vector<std::string> Tree(const std::vector<std::unique_ptr<TTreeInfo>>& nodes) {
-        std::vector<std::string> lines;
-        for (const auto& node : nodes) {
-            if (node->IsFolder()) {
-                lines.push_back(node->Name + "/");
-                for (const std::string& child : Tree(node->Children))
-                    lines.push_back("  " + child);
-            } else {
-                lines.push_back(node->Echo->Name);
-            }
-        }
-        return lines;
-    }
-
     void SetUp() override { std::filesystem::create_directories(Home); }
 };
 
@@ -93,28 +81,128 @@ TEST_F(TosserImport, ImportsWhenTheFileChangedAndSavesBothFiles) {
     TUser& user = AddUser(0);
     user.AreaTree.push_back(std::make_unique<TTreeInfo>(&gone));
 
-    EXPECT_TRUE(ImportTosserConfig(Config, Home));
+    EXPECT_EQ(ImportTosserConfig(Config, Home).Outcome, soImported);
     EXPECT_EQ(Config.Settings.LastTosserImport, FileDateTime(Cfg));
     // The only user gets the new areas at the end of the tree; the removed one goes.
-    EXPECT_EQ(Tree(user.AreaTree), (std::vector<std::string>{"R50", "SU.GENERAL"}));
+    EXPECT_EQ(test::Tree(user.AreaTree), (std::vector<std::string>{"R50", "SU.GENERAL"}));
 
     TConfig saved;
     LoadConfig(saved, ConfigFileName(Home));
     LoadUsers(saved, UsersFileName(Home));
     EXPECT_EQ(test::Describe(saved), test::Describe(Config));
     ASSERT_EQ(saved.Users.size(), 1u);
-    EXPECT_EQ(Tree(saved.Users[0]->AreaTree), (std::vector<std::string>{"R50", "SU.GENERAL"}));
+    EXPECT_EQ(test::Tree(saved.Users[0]->AreaTree), (std::vector<std::string>{"R50", "SU.GENERAL"}));
 
     // Unchanged: nothing happens, even after the areas were edited here.
     Config.Echoes.front()->Path = "/edited";
-    EXPECT_FALSE(ImportTosserConfig(Config, Home));
+    EXPECT_EQ(ImportTosserConfig(Config, Home).Outcome, soNotNeeded);
     EXPECT_EQ(Config.Echoes.front()->Path, "/edited");
 
     // A new time imports again.
-    std::filesystem::last_write_time(Cfg, std::filesystem::last_write_time(Cfg) + std::chrono::seconds(5));
-    EXPECT_TRUE(ImportTosserConfig(Config, Home));
+    const auto touch = [this] {
+        std::filesystem::last_write_time(Cfg,
+                                         std::filesystem::last_write_time(Cfg) + std::chrono::seconds(5));
+    };
+    touch();
+    EXPECT_EQ(ImportTosserConfig(Config, Home).Outcome, soImported);
     EXPECT_EQ(Config.Echoes.front()->Path, "/fido/r50/");
-    EXPECT_EQ(Tree(user.AreaTree), (std::vector<std::string>{"R50", "SU.GENERAL"}));
+    EXPECT_EQ(test::Tree(user.AreaTree), (std::vector<std::string>{"R50", "SU.GENERAL"}));
+
+    // A new time with the same areas: nothing to save.
+    const TFileStamp mainStamp = FileStampOf(ConfigFileName(Home));
+    const TFileStamp usersStamp = FileStampOf(UsersFileName(Home));
+    touch();
+    EXPECT_EQ(ImportTosserConfig(Config, Home).Outcome, soUnchanged);
+    EXPECT_EQ(Config.Settings.LastTosserImport, FileDateTime(Cfg));
+    EXPECT_EQ(FileStampOf(ConfigFileName(Home)), mainStamp);
+    EXPECT_EQ(FileStampOf(UsersFileName(Home)), usersStamp);
+}
+
+TEST_F(TosserImport, AConfigurationThatCannotBeImportedAtStartUpLeavesEverythingAsItWas) {
+    std::string fmail(18432, '\0');
+    fmail.replace(560, 9, "/new/mail"); // read before the missing area file fails the import
+    Write("hpt/areas", "EchoArea R50 /r50\n");
+    const struct {
+        int type;
+        std::string file;
+        const char* error;
+    } cases[] = {
+        {ttFastEcho, Write("fastecho.cfg", "too short"), "fastecho.cfg"},
+        {ttFMail, Write("fmail.cfg", fmail), "fmail.ar"},
+        {ttHpt, Write("hpt/config", "Include areas\nInclude gone\n"), "config\" line 2"},
+        {ttSquish, Write("squish-big.cfg", std::string((16 << 20) + 1, '\n')), "squish-big.cfg"},
+    };
+    TEcho& netmail = AddArea("NETMAIL", etNetmail);
+    netmail.Path = "/old/mail/";
+    TEcho& gone = AddArea("GONE");
+    TUser& user = AddUser(0);
+    user.AreaTree.push_back(std::make_unique<TTreeInfo>(&gone));
+    const std::vector<std::string> areas = test::Describe(Config);
+    for (const auto& c : cases) {
+        Config.Settings.TosserType = static_cast<uint8_t>(c.type);
+        Config.Settings.TosserCfgPath = c.file;
+        const TStartupImport result = ImportTosserConfig(Config, Home);
+        EXPECT_EQ(result.Outcome, soFailed) << c.file;
+        EXPECT_NE(result.Error.find(c.error), std::string::npos) << result.Error;
+        EXPECT_EQ(test::Describe(Config), areas) << c.file;
+        EXPECT_EQ(test::Tree(user.AreaTree), (std::vector<std::string>{"GONE"})) << c.file;
+        EXPECT_EQ(Config.Settings.LastTosserImport, 0) << c.file;
+    }
+    EXPECT_FALSE(test::FileExists(ConfigFileName(Home)));
+    EXPECT_FALSE(test::FileExists(UsersFileName(Home)));
+}
+
+TEST_F(TosserImport, AConfigurationWithoutAreasRemovesNone) {
+    const struct {
+        int type;
+        std::string file;
+    } cases[] = {
+        {ttSquish, Write("empty.cfg", "")},
+        {ttAreasBbs, Write("areas.bbs", "; nothing but a comment\n2:5020/1042.7 Address line\n")},
+        {ttHpt, Write("config", "# misread\nAddress 2:5020/1042.7\nif no\nEchoArea R50 /r50\nendif\n")},
+    };
+    TEcho& stays = AddArea("STAYS");
+    TUser& user = AddUser(0);
+    user.AreaTree.push_back(std::make_unique<TTreeInfo>(&stays));
+    const std::vector<std::string> areas = test::Describe(Config);
+    for (const auto& c : cases) {
+        const TImportSummary summary = ImportAreas(Config, c.type, c.file, true);
+        EXPECT_FALSE(summary.Changed()) << c.file;
+        ASSERT_EQ(summary.Warnings.size(), 1u) << c.file;
+        EXPECT_NE(summary.Warnings[0].find(c.file + "\" names no area"), std::string::npos)
+            << summary.Warnings[0];
+        EXPECT_EQ(test::Describe(Config), areas) << c.file;
+        EXPECT_EQ(test::Tree(user.AreaTree), (std::vector<std::string>{"STAYS"})) << c.file;
+    }
+    // At start-up: nothing to save either.
+    Config.Settings.TosserType = ttSquish;
+    Config.Settings.TosserCfgPath = cases[0].file;
+    EXPECT_EQ(ImportTosserConfig(Config, Home).Outcome, soUnchanged);
+    EXPECT_FALSE(test::FileExists(ConfigFileName(Home)));
+}
+
+TEST_F(TosserImport, AnImportThatCannotBeSavedKeepsTheAreasAndSaysSo) {
+    Config.Settings.TosserCfgPath = Cfg;
+    const TStartupImport result = ImportTosserConfig(Config, Write("not-a-directory", ""));
+    EXPECT_EQ(result.Outcome, soNotSaved);
+    EXPECT_FALSE(result.Error.empty());
+    EXPECT_EQ(result.Summary.Added, (std::vector<std::string>{"R50", "SU.GENERAL"}));
+    EXPECT_EQ(Config.Echoes.size(), 2u);
+    EXPECT_EQ(Config.Settings.LastTosserImport, FileDateTime(Cfg));
+}
+
+TEST_F(TosserImport, AFailedImportPutsBackWhatTheImporterChanged) {
+    TEcho& netmail = AddArea("NETMAIL", etNetmail);
+    netmail.Path = "/old/mail/";
+    netmail.Address = TAddress(2, 5020, 1042, 7);
+    std::string fmail(18432, '\0');
+    fmail.replace(560, 9, "/new/mail");
+    fmail.replace(992, 9, "/personal");
+    const std::vector<std::string> areas = test::Describe(Config);
+    EXPECT_THROW(Import(ttFMail, Write("fmail.cfg", fmail)), EConfigError);
+    EXPECT_EQ(test::Describe(Config), areas);
+    ASSERT_EQ(Config.Echoes.size(), 1u);
+    EXPECT_EQ(Config.Echoes[0].get(), &netmail);
 }
 
 TEST_F(TosserImport, NothingHappensWithoutAFileOrWithAnUnknownKind) {
@@ -126,7 +214,7 @@ TEST_F(TosserImport, NothingHappensWithoutAFileOrWithAnUnknownKind) {
     for (const auto& c : cases) {
         Config.Settings.TosserType = static_cast<uint8_t>(c.type);
         Config.Settings.TosserCfgPath = c.path;
-        EXPECT_FALSE(ImportTosserConfig(Config, Home)) << c.path;
+        EXPECT_EQ(ImportTosserConfig(Config, Home).Outcome, soNotNeeded) << c.path;
         EXPECT_EQ(Config.Echoes.size(), 1u) << c.path;
     }
     EXPECT_FALSE(test::FileExists(ConfigFileName(Home)));
@@ -152,7 +240,8 @@ TEST_F(TosserImport, TreesLoseRemovedAreasInEveryFolderAndManyUsersGetNoLeaves) 
     }
     const TImportSummary summary = ImportAreas(Config, ttSquish, Cfg, true);
     for (const auto& user : Config.Users)
-        EXPECT_EQ(Tree(user->AreaTree), (std::vector<std::string>{"Fido/", "  Empty/", "  R50", "NETMAIL"}));
+        EXPECT_EQ(test::Tree(user->AreaTree),
+                  (std::vector<std::string>{"Fido/", "  Empty/", "  R50", "NETMAIL"}));
     EXPECT_EQ(summary.Added, (std::vector<std::string>{"SU.GENERAL"}));
     EXPECT_EQ(summary.Updated, (std::vector<std::string>{"R50"}));
     EXPECT_EQ(summary.Removed, (std::vector<std::string>{"GONE"}));
@@ -166,6 +255,14 @@ TEST_F(TosserImport, TheManualImportTakesTheDialogsChoices) {
 
     EXPECT_FALSE(ImportTosserConfigManually(Config, ttSquish, Dir.File("missing"), {}));
     EXPECT_EQ(ui.Errors, (std::vector<std::string>{"Specified file does not exists!"}));
+    EXPECT_EQ(Config.Echoes.size(), 1u);
+
+    // A failed import leaves the dialog's rules out of the settings.
+    Config.Settings.PathSubst = {"/old=/rules"};
+    EXPECT_THROW(ImportTosserConfigManually(Config, ttFastEcho, Write("fe.cfg", "short"), {"/fido=/srv"}),
+                 EConfigError);
+    EXPECT_EQ(Config.Settings.PathSubst, (std::vector<std::string>{"/old=/rules"}));
+    EXPECT_EQ(Config.Settings.LastTosserImport, 0);
     EXPECT_EQ(Config.Echoes.size(), 1u);
 
     const std::string bbs = Write("areas.bbs", "$/fido/r50 R50\n");

@@ -35,6 +35,7 @@ void ResetConfig() {
     config.Settings = TGlobalSettings{};
     config.Settings.SetMaxMsgLen(16);
     config.CreateDefaultTemplates();
+    config.MainOrigin = config.UsersOrigin = config.BookOrigin = TFileOrigin{};
 }
 
 // Answers the next modal dialog: records its caption and rejects it.
@@ -108,6 +109,35 @@ private slots:
                      "Error reading config files. Execution is not possible. Press any key to continue or "
                      "other key to exit."));
         QCOMPARE(RecordedMessageDlgCalls()[0].Type, mtError);
+    }
+
+    // The tosser's configuration names an include that is gone: the program says so and
+    // starts with the areas it has.
+    void anUnreadableTosserConfigurationStartsWithTheStoredAreas() {
+        const QString fido = Home->path() + "/fido";
+        QVERIFY(QDir().mkpath(fido));
+        QFile tosser(fido + "/config");
+        QVERIFY(tosser.open(QIODevice::WriteOnly));
+        tosser.write("Address 2:5020/1042.7\nInclude " + fido.toUtf8() + "/gone/areas\n");
+        tosser.close();
+        TConfig& config = Config();
+        config.Echoes.push_back(std::make_unique<TEcho>());
+        config.Echoes.back()->Name = "STORED.AREA";
+        config.Settings.TosserType = 4;
+        config.Settings.TosserCfgPath = (fido + "/config").toStdString();
+        config.Settings.AutoLoadConfig = true;
+        WriteUsers({0});
+        QueueMessageDlgAnswer(mrOk);
+        TMainForm shell({});
+        QVERIFY(shell.Start());
+        QVERIFY(!RecordedMessageDlgCalls().empty());
+        QCOMPARE(RecordedMessageDlgCalls()[0].Type, mtWarning);
+        QVERIFY(RecordedMessageDlgCalls()[0].Text.startsWith(QStringLiteral(
+            "The tosser configuration could not be imported; Tavro starts with the stored areas.")));
+        QVERIFY(RecordedMessageDlgCalls()[0].Text.contains(QStringLiteral("gone/areas")));
+        QCOMPARE(Config().Echoes.size(), size_t(1));
+        QCOMPARE(Config().Echoes[0]->Name, std::string("STORED.AREA"));
+        QTRY_VERIFY(shell.Viewer()->CurrentUser() != nullptr);
     }
 
     void uidArgumentChoosesTheUser_data() {
