@@ -15,7 +15,7 @@ using namespace tavro;
 
 namespace {
 
-std::string Saved(const TConfig& config, const std::string& name) {
+std::string Saved(TConfig& config, const std::string& name) {
     SaveConfig(config, name);
     std::string data;
     ReadConfigFile(name, data);

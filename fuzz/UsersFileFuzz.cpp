@@ -25,7 +25,7 @@ void AddRecords(TConfig& config) {
         config.Templates.push_back(std::make_unique<TTemplate>());
 }
 
-std::string Saved(const TConfig& config, const std::string& name) {
+std::string Saved(TConfig& config, const std::string& name) {
     SaveUsers(config, name);
     std::string data;
     ReadConfigFile(name, data);

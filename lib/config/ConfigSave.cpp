@@ -79,8 +79,11 @@ void CatchUp(TConfig& config, const TConfigTarget& target) {
 // Moves a file that is not ours out of the way under a name of its own.
 void KeepAside(const std::string& fileName) {
     std::string kept = fileName + ".unknown";
-    for (int n = 1; FileExists(kept) && n < 1000; ++n)
+    for (int n = 1; FileExists(kept); ++n) {
+        if (n == 1000)
+            throw EConfigError("no free name to keep \"" + fileName + "\" under before saving over it");
         kept = fileName + ".unknown." + std::to_string(n);
+    }
     if (RenameFile(fileName, kept) != 0)
         throw EConfigError("cannot keep \"" + fileName + "\" before saving over it");
     UserInterface().ShowError("\"" + fileName + "\" was not a file Tavro could read; it is kept as \"" +
@@ -111,7 +114,8 @@ void SaveConfigFiles(TConfig& config, const std::vector<TConfigTarget>& files) {
     for (const TConfigTarget& target : ordered) {
         data.push_back(Format(config, target.File));
         const std::string name = ResolveCase(target.Name);
-        if (OriginOf(config, target.File).Foreign && FileExists(name))
+        const TFileOrigin& origin = OriginOf(config, target.File);
+        if (origin.Foreign && origin.FileName == target.Name && FileExists(name))
             KeepAside(name);
     }
     // The users file takes its place before the main file: until the main file follows, its

@@ -184,6 +184,15 @@ TEST_F(ConfigSave, AnAddressBookThatIsNotOursIsKeptAside) {
     SaveAddressBook(*config, book);
     EXPECT_EQ(ui.Errors.size(), 1u);
     EXPECT_FALSE(test::FileExists(book + ".unknown.1"));
+
+    // Only the file that was not ours is kept aside, not another one saved to.
+    const std::string other = Dir.File("other.cfg");
+    WriteFile(other, "not a book");
+    TConfig stranger;
+    LoadAddressBook(stranger, other);
+    SaveAddressBook(stranger, book);
+    EXPECT_FALSE(test::FileExists(book + ".unknown.1"));
+    EXPECT_EQ(ui.Errors.size(), 1u);
 }
 
 // The two files are written as one: a failure at any step of the save leaves both old files,
