@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
@@ -464,22 +463,14 @@ void TFidoBase::SweepTemporaries(const std::string& dir) {
         return;
     LastSweep = now;
     const auto limit = std::chrono::system_clock::now() - StaleTempAge;
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d)
-        return;
-    std::vector<std::string> stale;
-    while (dirent* entry = ::readdir(d)) {
-        if (!IsTemporaryName(entry->d_name))
-            continue;
-        const std::string name = dir + entry->d_name;
+    for (const std::string& entry : ListFiles(dir, ".tavro-*.tmp")) {
+        const std::string name = dir + entry;
         struct stat st;
-        if (::lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        // The mask ignores case; only names of our own making are ours to remove.
+        if (IsTemporaryName(entry) && ::lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
             std::chrono::system_clock::from_time_t(st.st_mtim.tv_sec) < limit)
-            stale.push_back(name);
+            ::unlink(name.c_str());
     }
-    ::closedir(d);
-    for (const std::string& name : stale)
-        ::unlink(name.c_str());
 }
 
 // The number a tosser keeps in the reply-to word of 1.msg; 0 when there is none. For an

@@ -74,7 +74,7 @@ public:
         return header;
     }
 
-    // Every later write keeps what it overwrites in `tx`.
+    // Every write keeps what it overwrites in `tx`: there are no writes outside one.
     void Begin(TFileTransaction& tx) {
         Tx = &tx;
         for (TBufStream* stream : {Text.get(), Index.get(), Header})

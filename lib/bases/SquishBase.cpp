@@ -59,7 +59,7 @@ public:
         return TSqBaseHeader::Decode(raw);
     }
 
-    // Every later write keeps what it overwrites in `tx`.
+    // Every write keeps what it overwrites in `tx`: there are no writes outside one.
     void Begin(TFileTransaction& tx) {
         Tx = &tx;
         tx.Track(*Data);
@@ -68,12 +68,7 @@ public:
     }
 
     void Put(TBufStream& file, int64_t offset, const void* data, int64_t count) {
-        if (Tx) {
-            Tx->Write(file, offset, data, count);
-        } else {
-            file.Seek(offset, TSeekOrigin::Begin);
-            file.WriteBuffer(data, count);
-        }
+        Tx->Write(file, offset, data, count);
     }
 
     void WriteHeader(const TSqBaseHeader& header) {
@@ -117,12 +112,7 @@ public:
         Cut(*Index, static_cast<int64_t>(data.size()));
     }
 
-    void Cut(TBufStream& file, int64_t size) {
-        if (Tx)
-            Tx->SetSize(file, size);
-        else
-            file.SetSize(size);
-    }
+    void Cut(TBufStream& file, int64_t size) { Tx->SetSize(file, size); }
 
     // The frame header at `offset`, which must lie inside the file and carry the signature.
     TSqFrameHeader ReadFrame(uint32_t offset) {

@@ -196,7 +196,7 @@ void AssignUser(const TConfig& from, const TConfig& to, const TUser& source, TUs
     target.HighlightNames = source.HighlightNames;
 }
 
-const TUser* FindUser(const TConfig& config, int32_t id) {
+TUser* FindUser(const TConfig& config, int32_t id) {
     for (const auto& user : config.Users)
         if (user->UserId == id)
             return user.get();
@@ -219,8 +219,8 @@ std::vector<std::string> ContactKeys(const TConfig& config) {
 }
 
 template <typename T>
-const T* ByKey(const std::vector<std::unique_ptr<T>>& list, const std::vector<std::string>& keys,
-               const std::string& key) {
+T* ByKey(const std::vector<std::unique_ptr<T>>& list, const std::vector<std::string>& keys,
+         const std::string& key) {
     for (size_t i = 0; i < keys.size(); ++i)
         if (keys[i] == key)
             return list[i].get();
@@ -236,7 +236,7 @@ std::string GroupRecord(const TConfig& config, const TABGroup& group) {
     return record;
 }
 
-const TABGroup* FindGroup(const TConfig& config, const std::string& name) {
+TABGroup* FindGroup(const TConfig& config, const std::string& name) {
     for (const auto& g : config.ABGroups)
         if (g->Name == name)
             return g.get();
@@ -249,8 +249,8 @@ void AssignGroup(const TConfig& from, TConfig& to, const TABGroup& source, TABGr
     target.Members.clear();
     for (const TABUser* member : source.Members)
         if (const int index = from.IndexOf(member); index >= 0)
-            if (const TABUser* contact = ByKey(to.ABUsers, toKeys, fromKeys[size_t(index)]))
-                target.Members.push_back(const_cast<TABUser*>(contact));
+            if (TABUser* contact = ByKey(to.ABUsers, toKeys, fromKeys[size_t(index)]))
+                target.Members.push_back(contact);
 }
 
 } // namespace
@@ -271,7 +271,7 @@ void MergeUsersFile(TConfig& config, const std::string& base, bool baseExisted, 
         ParseUsers(*before, base);
     ParseUsers(*other, theirs);
     for (const auto& user : other->Users) {
-        TUser* mine = const_cast<TUser*>(FindUser(config, user->UserId));
+        TUser* mine = FindUser(config, user->UserId);
         const TUser* was = FindUser(*before, user->UserId);
         const std::string m = mine ? UserRecord(config, *mine) : std::string();
         const std::string b = was ? UserRecord(*before, *was) : std::string();
@@ -299,7 +299,7 @@ void MergeAddressBook(TConfig& config, const std::string& base, bool baseExisted
     const std::vector<std::string> mineKeys = ContactKeys(config), beforeKeys = ContactKeys(before),
                                    otherKeys = ContactKeys(other);
     for (size_t i = 0; i < other.ABUsers.size(); ++i) {
-        TABUser* mine = const_cast<TABUser*>(ByKey(config.ABUsers, mineKeys, otherKeys[i]));
+        TABUser* mine = ByKey(config.ABUsers, mineKeys, otherKeys[i]);
         const TABUser* was = ByKey(before.ABUsers, beforeKeys, otherKeys[i]);
         const std::string m = mine ? ContactRecord(*mine) : std::string();
         const std::string b = was ? ContactRecord(*was) : std::string();
@@ -316,7 +316,7 @@ void MergeAddressBook(TConfig& config, const std::string& base, bool baseExisted
         }
     }
     for (const auto& group : other.ABGroups) {
-        TABGroup* mine = const_cast<TABGroup*>(FindGroup(config, group->Name));
+        TABGroup* mine = FindGroup(config, group->Name);
         const TABGroup* was = FindGroup(before, group->Name);
         const std::string m = mine ? GroupRecord(config, *mine) : std::string();
         const std::string b = was ? GroupRecord(before, *was) : std::string();

@@ -45,11 +45,6 @@ void TFileTransaction::SetSize(TBufStream& file, int64_t size) {
     file.SetSize(size);
 }
 
-void TFileTransaction::Flush(std::initializer_list<TBufStream*> files) {
-    for (TBufStream* file : files)
-        file->Flush();
-}
-
 void TFileTransaction::Commit() {
     Done = true;
     Saved.clear();

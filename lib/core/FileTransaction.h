@@ -3,7 +3,6 @@
 #include "BufStream.h"
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -28,8 +27,6 @@ public:
     void Write(TBufStream& file, int64_t offset, const void* data, int64_t count);
     // Cuts or extends the file, keeping what a cut removes.
     void SetSize(TBufStream& file, int64_t size);
-    // Ends one step: the files reach the disk in this order before anything of the next step.
-    void Flush(std::initializer_list<TBufStream*> files);
     // The change is complete: nothing is undone any more.
     void Commit();
     // Rewrites what was overwritten, newest first, and cuts every file back to its size.

@@ -103,13 +103,6 @@ void LoadReadings(const std::string& fileName, int user, TSortedList& readSet) {
         auto file = OpenWithRetry(fileName, TOpenMode::Read, ReadingsBufSize, ShortOpenTimeoutMs);
         // Records come in any order: collected and sorted once, not inserted one by one.
         std::vector<int32_t> ids;
-        auto collect = [&] {
-            for (int i = 0; i < readSet.Count(); ++i)
-                ids.push_back(readSet.Get(i));
-            std::sort(ids.begin(), ids.end());
-            ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-            readSet.Assign(ids);
-        };
         try {
             ForEachRecord(*file, [&](const TReadingsRecord& r) {
                 if (r.Has(user))
@@ -118,7 +111,11 @@ void LoadReadings(const std::string& fileName, int user, TSortedList& readSet) {
         } catch (const std::exception&) {
             // A read error ends the load with what was gathered.
         }
-        collect();
+        for (int i = 0; i < readSet.Count(); ++i)
+            ids.push_back(readSet.Get(i));
+        std::sort(ids.begin(), ids.end());
+        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+        readSet.Assign(ids);
     } catch (const std::exception&) {
         // A missing or unreadable file is an empty read set.
     }

@@ -2,6 +2,7 @@
 
 #include "core/BufStream.h"
 
+#include "NodelistHelpers.h"
 #include "TempDir.h"
 
 #include <fcntl.h>
@@ -12,28 +13,11 @@
 #include <unistd.h>
 
 using namespace tavro;
+using tavro::test::Addresses;
+using tavro::test::Lines;
 using tavro::test::TTempDir;
 
 namespace {
-
-std::string Lines(std::initializer_list<std::string> lines) {
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\r\n";
-    return text;
-}
-
-std::string AddressOf(const TNodeEntry& e) {
-    return std::to_string(e.Zone) + ":" + std::to_string(e.Net) + "/" + std::to_string(e.Node) + "." +
-           std::to_string(e.Point);
-}
-
-std::vector<std::string> Addresses(const TNodelistIndex& index) {
-    std::vector<std::string> out;
-    for (const TNodeEntry& e : index.Entries())
-        out.push_back(AddressOf(e));
-    return out;
-}
 
 std::vector<std::string> FileNames(const TNodelistCompileReport& report) {
     std::vector<std::string> names;

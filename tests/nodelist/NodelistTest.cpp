@@ -3,6 +3,7 @@
 #include "core/BufStream.h"
 #include "core/CodePage.h"
 
+#include "NodelistHelpers.h"
 #include "TempDir.h"
 
 #include <fcntl.h>
@@ -10,24 +11,11 @@
 #include <sys/stat.h>
 
 using namespace tavro;
+using tavro::test::Addresses;
+using tavro::test::Lines;
 using tavro::test::TTempDir;
 
 namespace {
-
-std::string Lines(std::initializer_list<std::string> lines) {
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\r\n";
-    return text;
-}
-
-std::vector<std::string> Addresses(const TNodelistIndex& index) {
-    std::vector<std::string> out;
-    for (const TNodeEntry& e : index.Entries())
-        out.push_back(std::to_string(e.Zone) + ":" + std::to_string(e.Net) + "/" + std::to_string(e.Node) +
-                      "." + std::to_string(e.Point));
-    return out;
-}
 
 TNodelistIndex Compiled(const TTempDir& dir, std::vector<std::string> masks, const TFallbackZone& zone = {}) {
     TNodelistIndex index(dir.Path());
