@@ -185,7 +185,7 @@ TEST(FidoBase, WrittenMessageReadsBackWhole) {
     EXPECT_EQ(msg->Body.size(), 5u);
 
     base->Rescan();
-    ASSERT_EQ(Ids(*base.Base), (std::vector<TMsgId>{1}));
+    ASSERT_EQ(Ids(*base.Base), (std::vector<TMsgId>{2})); // 1.msg is the tosser's
     TCustomMsg& read = *base->GetMsg(0);
     EXPECT_EQ(read.FromName, std::string(36, 'F'));
     EXPECT_EQ(read.ToName, "Sysop");
@@ -201,7 +201,7 @@ TEST(FidoBase, WrittenMessageReadsBackWhole) {
     EXPECT_EQ(read.GetTail(), msg->Tail);
 
     // The file holds OEM text, lines ended by CR, one zero byte at the end.
-    std::string data = test::ReadFile(dir.File("1.msg"));
+    std::string data = test::ReadFile(dir.File("2.msg"));
     ASSERT_GT(data.size(), FidoHeaderSize);
     EXPECT_EQ(GetLE16(&data[186]), 0x0001 | 0x0100 | 0x0002);
     EXPECT_EQ(data.substr(144, 20), std::string("05 Jan 24  10:03:00") + '\0');
@@ -276,7 +276,8 @@ TEST(FidoBase, NewMessagesTakeTheNextFreeNumber) {
         uint16_t highWaterMark = 0; // in 1.msg's reply-to word
     } cases[] = {
         {"after the highest", {"1.msg", "2.msg", "3.msg", "4.msg", "5.msg", "7.msg"}, {}, false, 8},
-        {"empty netmail", {}, {}, false, 1},
+        {"empty netmail keeps 1.msg for the tosser", {}, {}, false, 2},
+        {"netmail whose 1.msg came after the listing", {}, {"1.msg"}, false, 2},
         {"empty echomail keeps 1.msg for the tosser", {}, {}, true, 2},
         {"echomail high-water mark only", {"1.msg"}, {}, true, 2},
         {"leading zeros name the same number", {"1.msg", "02.msg"}, {}, false, 3},
@@ -319,7 +320,7 @@ TEST(FidoBase, AssignKeepsTheHeaderFieldsTheModelDoesNotCover) {
         auto copy = target.NewMsg();
         copy->Assign(source->GetMsg(0));
         ASSERT_TRUE(copy->Save());
-        std::string data = test::ReadFile(dir.File(sameBase ? "from/2.msg" : "to/1.msg"));
+        std::string data = test::ReadFile(dir.File(sameBase ? "from/2.msg" : "to/2.msg"));
         ASSERT_GE(data.size(), FidoHeaderSize);
         for (size_t offset : {164, 170})
             EXPECT_EQ(GetLE16(&data[offset]), GetLE16(&raw[offset])) << offset;
@@ -438,7 +439,7 @@ TEST(FidoBase, WritesLeaveNoTemporaryAndSweepStaleOnes) {
         TOpenBase base(dir.Path());
         for (int i = 0; i < 3; ++i)
             Post(*base.Base, {"message " + std::to_string(i)});
-        EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{1, 2, 3}));
+        EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{2, 3, 4}));
         EXPECT_TRUE(Temporaries(dir.Path()).empty());
     }
     const struct {
@@ -464,7 +465,7 @@ TEST(FidoBase, WritesLeaveNoTemporaryAndSweepStaleOnes) {
     Post(*base.Base, {"sweeps"});
     for (const auto& l : leftovers)
         EXPECT_EQ(test::FileExists(dir.File(l.Name)), l.Stays) << l.Name;
-    EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{1, 2, 3, 4}));
+    EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{2, 3, 4, 5}));
 
     // The next sweep of the same base comes an hour later; another base sweeps at once.
     const std::string later = dir.File(".tavro-jkl012.tmp");

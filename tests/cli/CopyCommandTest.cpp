@@ -58,6 +58,16 @@ std::map<std::string, std::string> MsgFiles(const std::string& dir) {
     return files;
 }
 
+// The messages of a dump without their ids: a *.MSG area numbers from 2, the others from 1.
+std::string MessagesWithoutIds(const std::string& json) {
+    std::string out;
+    std::istringstream in(json.substr(std::min(json.find("\"messages\""), json.size())));
+    for (std::string line; std::getline(in, line);)
+        if (line.find("\"id\": ") == std::string::npos)
+            out += line + '\n';
+    return out;
+}
+
 class CopyTest : public ::testing::Test {
 protected:
     TTempDir Temp;
@@ -70,21 +80,22 @@ TEST_F(CopyTest, CreatesAMissingTargetAndGivesTheCopiesItsOwnIds) {
     WriteArea(Source, 3);
     const auto before = MsgFiles(Source);
     const std::string target = Temp.File("new/nested/area");
-    TCliResult r = Invoke({"copy", Source, target, "--ids", "2-3"});
+    // A new area's first message is 2.msg: tossers keep 1.msg for themselves.
+    TCliResult r = Invoke({"copy", Source, target, "--ids", "3-4"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Out, "copied 2 messages\n");
     EXPECT_EQ(r.Err, "");
     EXPECT_EQ(MsgFiles(Source), before);
     auto copied = MsgFiles(target);
     ASSERT_EQ(copied.size(), 2u);
-    EXPECT_EQ(copied["1.msg"], before.at("2.msg"));
     EXPECT_EQ(copied["2.msg"], before.at("3.msg"));
+    EXPECT_EQ(copied["3.msg"], before.at("4.msg"));
 
     // Into the now existing target, after what it holds.
-    r = Invoke({"copy", Source, target, "--ids", "1"});
+    r = Invoke({"copy", Source, target, "--ids", "2"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Out, "copied 1 message\n");
-    EXPECT_EQ(MsgFiles(target)["3.msg"], before.at("1.msg"));
+    EXPECT_EQ(MsgFiles(target)["4.msg"], before.at("2.msg"));
 }
 
 TEST_F(CopyTest, KeepsEveryStoredByte) {
@@ -93,8 +104,8 @@ TEST_F(CopyTest, KeepsEveryStoredByte) {
     const std::string target = Temp.File("target");
     TCliResult r = Invoke({"copy", Source, target});
     ASSERT_EQ(r.Status, 0) << r.Err;
-    const std::string original = ReadFile(Source + "/1.msg");
-    const std::string copy = ReadFile(target + "/1.msg");
+    const std::string original = ReadFile(Source + "/2.msg");
+    const std::string copy = ReadFile(target + "/2.msg");
     ASSERT_GT(original.size(), FidoHeaderSize);
     EXPECT_EQ(copy.substr(FidoHeaderSize), original.substr(FidoHeaderSize));
     EXPECT_EQ(copy.substr(0, 144), original.substr(0, 144)); // names and subject
@@ -126,8 +137,8 @@ TEST_F(CopyTest, MoveDeletesWhatItMoved) {
         EXPECT_EQ(left.size(), c.Left);
         EXPECT_EQ(moved.size() + left.size(), before.size());
         // Every original is either still in the source or, in order, in the target.
-        size_t next = 1;
-        for (int n = 1; n <= 20; ++n) {
+        size_t next = 2;
+        for (int n = 2; n <= 21; ++n) {
             const std::string name = std::to_string(n) + ".msg";
             if (left.contains(name))
                 EXPECT_EQ(left.at(name), before.at(name));
@@ -142,7 +153,7 @@ TEST_F(CopyTest, StopsAtADamagedMessageKeepingWhatWasNotTransferred) {
         TTempDir temp;
         const std::string source = temp.File("source"), target = temp.File("target");
         WriteArea(source, 4);
-        WriteFile(source + "/3.msg", "too short for a header");
+        WriteFile(source + "/4.msg", "too short for a header");
         const auto before = MsgFiles(source);
         std::vector<std::string> args = {"copy", source, target};
         if (move)
@@ -151,7 +162,7 @@ TEST_F(CopyTest, StopsAtADamagedMessageKeepingWhatWasNotTransferred) {
         EXPECT_EQ(r.Status, ExitFailure);
         EXPECT_EQ(r.Out, "");
         EXPECT_EQ(
-            r.Err.rfind("tavro-cli copy: could not " + std::string(move ? "move" : "copy") + " message 3", 0),
+            r.Err.rfind("tavro-cli copy: could not " + std::string(move ? "move" : "copy") + " message 4", 0),
             0u)
             << r.Err;
         EXPECT_NE(r.Err.find(move ? "moved 2 messages before it" : "copied 2 messages before it"),
@@ -161,11 +172,11 @@ TEST_F(CopyTest, StopsAtADamagedMessageKeepingWhatWasNotTransferred) {
 
         const auto copied = MsgFiles(target);
         ASSERT_EQ(copied.size(), 2u);
-        EXPECT_EQ(copied.at("1.msg"), before.at("1.msg"));
         EXPECT_EQ(copied.at("2.msg"), before.at("2.msg"));
+        EXPECT_EQ(copied.at("3.msg"), before.at("3.msg"));
         auto expectedLeft = before;
         if (move)
-            expectedLeft.erase("1.msg"), expectedLeft.erase("2.msg");
+            expectedLeft.erase("2.msg"), expectedLeft.erase("3.msg");
         EXPECT_EQ(MsgFiles(source), expectedLeft);
     }
 }
@@ -198,7 +209,7 @@ TEST_F(CopyTest, MisuseAndFailuresChangeNothing) {
         {{Source, target, "--to-type", "hudson"}, ExitUsage, "unknown base type"},
         {{Source, target, "--ids", "x"}, ExitUsage, "--ids"},
         {{Temp.File("missing"), target}, ExitFailure, "no such base"},
-        {{Source, target, "--ids", "1,7", "--move"}, ExitFailure, "no message with id 7"},
+        {{Source, target, "--ids", "2,7", "--move"}, ExitFailure, "no message with id 7"},
         {{Source, Temp.File("notes.txt")}, ExitUsage, "cannot tell the base type"},
         {{Source, Temp.File("notes.txt"), "--to-type", "msg"}, ExitFailure, "is not a msg base"},
         {{Source, Temp.File("new.dir")}, ExitUsage, "cannot tell the base type"},
@@ -261,8 +272,7 @@ TEST_F(CopyTest, ConvertsAnAreaToSquishAndBackUnchanged) {
     TCliResult fromMsg = Invoke({"dump", Source, "--raw"});
     TCliResult fromSquish = Invoke({"dump", squish, "--raw"});
     ASSERT_EQ(fromSquish.Status, 0) << fromSquish.Err;
-    auto messages = [](const std::string& json) { return json.substr(json.find("\"messages\"")); };
-    EXPECT_EQ(messages(fromSquish.Out), messages(fromMsg.Out));
+    EXPECT_EQ(MessagesWithoutIds(fromSquish.Out), MessagesWithoutIds(fromMsg.Out));
 }
 
 TEST_F(CopyTest, CarriesJamMessagesThroughSquishAndMsg) {
@@ -298,7 +308,7 @@ TEST_F(CopyTest, CarriesJamMessagesThroughSquishAndMsg) {
     auto messages = [](const std::string& base) {
         TCliResult dump = Invoke({"dump", base, "--raw"});
         EXPECT_EQ(dump.Status, 0) << dump.Err;
-        return dump.Out.substr(dump.Out.find("\"messages\""));
+        return MessagesWithoutIds(dump.Out);
     };
     const std::string original = messages(jam);
     for (const std::string& via : {Temp.File("via.sqd"), Temp.File("via-msg")}) {

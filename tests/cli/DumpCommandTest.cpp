@@ -188,7 +188,7 @@ TEST_F(DumpTest, PrintsEveryMessageWithTheKeysInTheirOrder) {
   "messages": [
     {
       "position": 0,
-      "id": 1,
+      "id": 2,
       "from": "Ivan Petrov",
       "from_addr": "2:5020/1.5",
       "to": "All",
@@ -214,7 +214,7 @@ TEST_F(DumpTest, PrintsEveryMessageWithTheKeysInTheirOrder) {
     },
     {
       "position": 1,
-      "id": 2,
+      "id": 3,
       "from": "Ivan Petrov",
       "from_addr": "",
       "to": "All",
@@ -278,9 +278,9 @@ TEST_F(DumpTest, UserSelectsLastReadAndReadMarksWithoutChangingThem) {
         TFidoBase base(Area, "", "");
         base.Rescan();
         base.SetUser(1, "Ivan Petrov");
-        base.SetLastRead(2);
-        base.SetRead(1, true);
-        base.SetRead(3, true);
+        base.SetLastRead(3); // the area numbers from 2
+        base.SetRead(2, true);
+        base.SetRead(4, true);
         base.Close();
     }
     const std::string lastRead = ReadFile(Area + "/lastread");
@@ -292,7 +292,7 @@ TEST_F(DumpTest, UserSelectsLastReadAndReadMarksWithoutChangingThem) {
         std::vector<std::string> Read;
     } cases[] = {
         {{}, "null", {}},
-        {{"--user", "1", "--user-name", "Ivan Petrov"}, "2", {"true", "false", "true"}},
+        {{"--user", "1", "--user-name", "Ivan Petrov"}, "3", {"true", "false", "true"}},
         {{"--user", "0"}, "0", {"false", "false", "false"}},
     };
     for (const auto& c : cases) {
@@ -309,17 +309,17 @@ TEST_F(DumpTest, UserSelectsLastReadAndReadMarksWithoutChangingThem) {
 
 TEST_F(DumpTest, IdsStartAndCountChooseTheMessages) {
     WriteArea(Area, {{}, {}, {}, {}, {}});
-    std::filesystem::remove(Area + "/3.msg");
+    std::filesystem::remove(Area + "/4.msg"); // numbered from 2
     const struct {
         std::vector<std::string> Options;
         std::vector<std::string> Ids;
     } cases[] = {
-        {{}, {"1", "2", "4", "5"}},
-        {{"--ids", "2,4-9"}, {"2", "4", "5"}},
-        {{"--ids", "1-3"}, {"1", "2"}}, // a range takes what it finds
-        {{"--start", "1", "--count", "2"}, {"2", "4"}},
-        {{"--ids", "1-5", "--start", "2", "--count", "1"}, {"4"}},
-        {{"--ids", "5,1"}, {"1", "5"}},
+        {{}, {"2", "3", "5", "6"}},
+        {{"--ids", "3,5-10"}, {"3", "5", "6"}},
+        {{"--ids", "1-4"}, {"2", "3"}}, // a range takes what it finds
+        {{"--start", "1", "--count", "2"}, {"3", "5"}},
+        {{"--ids", "2-6", "--start", "2", "--count", "1"}, {"5"}},
+        {{"--ids", "6,2"}, {"2", "6"}},
         {{"--start", "9"}, {}},
         {{"--count", "0"}, {}},
     };
