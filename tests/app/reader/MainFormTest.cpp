@@ -177,16 +177,48 @@ private slots:
         QVERIFY(shell.Start());
         QTRY_VERIFY(shell.Viewer()->CurrentUser() != nullptr);
         Config().Settings.ConfirmExit = true;
+        // Gone before the exit, so only the exit can bring it back.
+        const QString users = QString::fromStdString(UsersFileName(HomePath()));
+        QVERIFY(QFile::remove(users));
+        Config().Users[0]->RealName = "Changed while running";
         QueueMessageDlgAnswer(mrNo);
         shell.ExitCommand();
         QCOMPARE(RecordedMessageDlgCalls().back().Text, QStringLiteral("Do you want to quit Tavro?"));
         QTest::qWait(20);
         QVERIFY(shell.Viewer()->isVisible());
         QCOMPARE(finished.count(), 0);
+        QVERIFY(!QFile::exists(users));
         QueueMessageDlgAnswer(mrYes);
         shell.ExitCommand();
         QTRY_COMPARE(finished.count(), 1);
-        QVERIFY(QFile::exists(QString::fromStdString(UsersFileName(HomePath()))));
+        TConfig saved;
+        LoadUsers(saved, users.toStdString());
+        QCOMPARE(saved.Users.size(), size_t(1));
+        QCOMPARE(saved.Users[0]->Name, std::string("User 0"));
+        QCOMPARE(saved.Users[0]->RealName, std::string("Changed while running"));
+    }
+
+    // Quoted arguments with spaces reach the program whole.
+    void exitRunsTheConfiguredCommand() {
+        WriteUsers({0});
+        TMainForm shell({});
+        QSignalSpy finished(&shell, &TMainForm::Finished);
+        QVERIFY(shell.Start());
+        QTRY_VERIFY(shell.Viewer()->CurrentUser() != nullptr);
+        const QString script = Home->path() + "/on exit.sh", marker = Home->path() + "/ran on exit.txt";
+        QFile scriptFile(script);
+        QVERIFY(scriptFile.open(QIODevice::WriteOnly));
+        scriptFile.write("printf '%s' \"$1\" > \"$2\"\n");
+        scriptFile.close();
+        Config().Settings.ConfirmExit = false;
+        Config().Settings.RunOnExit =
+            ("  sh \"" + script + "\" \"both words\" \"" + marker + "\"  ").toStdString();
+        shell.ExitCommand();
+        QTRY_COMPARE(finished.count(), 1);
+        QFile file(marker);
+        QTRY_VERIFY(file.exists() && file.size() > 0);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("both words"));
     }
 
     void failedSaveAsksAndYesKeepsTheProgram() {

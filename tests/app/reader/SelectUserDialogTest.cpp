@@ -2,8 +2,11 @@
 
 #include "config/Config.h"
 #include "config/ConfigFile.h"
+#include "config/User.h"
+#include "config/UsersFile.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -88,12 +91,22 @@ private slots:
     }
 
     void newUserAcceptedIsChosenAndSaved() {
-        AnswerNextDialog(true);
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->findChild<QLineEdit*>(QStringLiteral("Name"))->setText(QStringLiteral("Carol Point"));
+            dialog->accept();
+        });
         QTest::mouseClick(Form->findChild<QPushButton*>(QStringLiteral("NewBtn")), Qt::LeftButton);
         QCOMPARE(Settings->Users.size(), size_t(3));
         QCOMPARE(Form->result(), int(QDialog::Accepted));
         QCOMPARE(Form->ChosenUser(), Settings->Users[2].get());
-        QVERIFY(QFile::exists(QString::fromStdString(ConfigFileName(Home->path().toStdString()))));
+        // Users live in their own file: the new one must be there at once, not at exit.
+        TConfig saved;
+        LoadUsers(saved, UsersFileName(Home->path().toStdString()));
+        QCOMPARE(saved.Users.size(), size_t(3));
+        QCOMPARE(saved.Users[2]->Name, std::string("Carol Point"));
+        QCOMPARE(saved.Users[2]->UserId, Settings->Users[2]->UserId);
     }
 
     void newUserCancelledIsDiscarded() {
