@@ -64,7 +64,10 @@ TEST(AkaChoice, TheLinksNodeChoosesAmongTheOwnAddresses) {
 class TosserImport : public test::ImportTest {
 protected:
     std::string Home = Dir.File("home");
-    std::string Cfg = Write("squish.cfg", "EchoArea R50 /fido/r50\nEchoArea SU.GENERAL /fido/su\n");
+    // The areas' paths are looked at on disk: they must be ours, never the machine's /fido.
+    std::string Fido = Dir.File("fido");
+    std::string Cfg =
+        Write("squish.cfg", "EchoArea R50 " + Fido + "/r50\nEchoArea SU.GENERAL " + Fido + "/su\n");
 
     TUser& AddUser(int id) {
         Config.Users.push_back(Config.NewUser());
@@ -105,7 +108,7 @@ TEST_F(TosserImport, ImportsWhenTheFileChangedAndSavesBothFiles) {
     };
     touch();
     EXPECT_EQ(ImportTosserConfig(Config, Home).Outcome, soImported);
-    EXPECT_EQ(Config.Echoes.front()->Path, "/fido/r50/");
+    EXPECT_EQ(Config.Echoes.front()->Path, Fido + "/r50/");
     EXPECT_EQ(test::Tree(user.AreaTree), (std::vector<std::string>{"R50", "SU.GENERAL"}));
 
     // A new time with the same areas: nothing to save.
