@@ -3,6 +3,8 @@
 #include "core/Base.h"
 #include "core/Msg.h"
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -24,11 +26,42 @@ inline void FillTypicalMessage(TCustomMsg& msg, int i) {
     msg.Tail = {"SEEN-BY: 5020/1 2 3", "\x01PATH: 5020/1"};
 }
 
-// Stores a typical message in the base.
-inline void PostTypical(TCustomBase& base, int i) {
+// Stores a typical message in the base; false when the base refused it.
+[[nodiscard]] inline bool PostTypical(TCustomBase& base, int i) {
     auto msg = base.NewMsg();
     FillTypicalMessage(*msg, i);
-    msg->Save();
+    return msg->Save();
+}
+
+// What went wrong while making a benchmark's data: a figure measured on data that is not
+// there would be a lie, so such a benchmark is skipped with the error.
+class TSetup {
+public:
+    // Keeps the first failure: later ones usually follow from it.
+    bool Require(bool ok, const std::string& what) {
+        if (!ok && Error.empty())
+            Error = what;
+        return ok;
+    }
+    bool Failed() const { return !Error.empty(); }
+    // False, with the benchmark marked as failed, when the set-up did not work.
+    bool Ready(benchmark::State& state) const {
+        if (Error.empty())
+            return true;
+        state.SkipWithError(Error.c_str());
+        return false;
+    }
+
+private:
+    std::string Error;
+};
+
+// Fills a base with `count` typical messages numbered from `first`.
+inline bool PostTypical(TCustomBase& base, int first, int count, TSetup& setup) {
+    for (int i = first; i < first + count; ++i)
+        if (!setup.Require(PostTypical(base, i), "could not store message " + std::to_string(i)))
+            return false;
+    return true;
 }
 
 // CI runs every benchmark once in a reduced size: TAVRO_BENCH_SMOKE=1.

@@ -73,14 +73,20 @@ struct TNodelistFiles {
     int64_t Bytes = 0;
     TNodelistIndex Index{Dir.Path};
 
+    bench::TSetup Setup;
+
     TNodelistFiles() {
         for (const auto& [name, text] : {std::pair{"NODELIST.123", MakeNodelist(bench::Scaled(NodeLines))},
                                          std::pair{"POINTS.123", MakePointlist(bench::Scaled(PointLines))}}) {
-            std::ofstream(Dir.Path + "/" + name, std::ios::binary) << text;
+            std::ofstream out(Dir.Path + "/" + name, std::ios::binary);
+            out << text;
+            out.close();
+            Setup.Require(!Dir.Path.empty() && out.good(), std::string("could not write ") + name);
             Bytes += static_cast<int64_t>(text.size());
         }
-        Index.CompileNodelists(Masks);
+        Setup.Require(Index.CompileNodelists(Masks).Ok(), "the nodelists did not compile");
         Index.LoadNodelistIndex();
+        Setup.Require(!Index.Entries().empty(), "the index holds no entry");
     }
 };
 
@@ -92,6 +98,8 @@ TNodelistFiles& Files() {
 // "rewrite" 1: the index is gone before each run, so both files are written as after a new
 // nodelist arrived; 0: the timer's case of an unchanged compilation, which leaves them be.
 void BM_CompileNodelists(benchmark::State& state) {
+    if (!Files().Setup.Ready(state))
+        return;
     TNodelistFiles& files = Files();
     TNodelistIndex index(files.Dir.Path);
     const bool rewrite = state.range(0) != 0;
@@ -113,6 +121,8 @@ void BM_CompileNodelists(benchmark::State& state) {
 BENCHMARK(BM_CompileNodelists)->ArgName("rewrite")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 void BM_LoadNodelistIndex(benchmark::State& state) {
+    if (!Files().Setup.Ready(state))
+        return;
     TNodelistIndex index(Files().Dir.Path);
     for (auto _ : state) {
         index.LoadNodelistIndex();
@@ -124,6 +134,8 @@ BENCHMARK(BM_LoadNodelistIndex)->Unit(benchmark::kMillisecond);
 
 // The last point listed: the scan passes every other entry.
 void BM_FindNodeByAddress(benchmark::State& state) {
+    if (!Files().Setup.Ready(state))
+        return;
     const TNodelistIndex& index = Files().Index;
     const TNodeEntry last = index.Entries().back();
     for (auto _ : state)
@@ -133,6 +145,8 @@ BENCHMARK(BM_FindNodeByAddress)->Unit(benchmark::kMicrosecond);
 
 // A listed sysop reads the line of every entry with that name; a stranger reads none.
 void BM_FindNodesByName(benchmark::State& state) {
+    if (!Files().Setup.Ready(state))
+        return;
     const TNodelistIndex& index = Files().Index;
     std::string name = state.range(0) ? SysopName(bench::Scaled(NodeLines) - 1) : "Nobody Such";
     std::replace(name.begin(), name.end(), '_', ' ');

@@ -18,26 +18,34 @@ public:
     }
     std::string Sqd() const { return Dir.Path + "/area.sqd"; }
 
-    void Restore() const {
+    bool Restore() const {
+        std::error_code ec;
         for (const char* ext : {".sqd", ".sqi"})
             std::filesystem::copy_file(Dir.Path + "/pristine" + ext, Dir.Path + "/area" + ext,
-                                       std::filesystem::copy_options::overwrite_existing);
+                                       std::filesystem::copy_options::overwrite_existing, ec);
+        return !ec;
     }
 
     int Count;
+    bench::TSetup Setup;
 
 private:
     explicit TArea(int count) : Count(count) {
+        if (!Setup.Require(!Dir.Path.empty(), "no scratch directory"))
+            return;
         {
             TSquishBase base(Sqd(), "BENCH.ECHO", "");
-            base.CreateIfMissing();
-            for (int i = 0; i < count; ++i)
-                bench::PostTypical(base, i);
+            if (!Setup.Require(base.CreateIfMissing(), "could not create the base") ||
+                !bench::PostTypical(base, 0, count, Setup))
+                return;
             base.SetUser(0, "Reader");
             base.SetLastRead(static_cast<TMsgId>(count - count / 10));
         }
+        std::error_code ec;
         for (const char* ext : {".sqd", ".sqi"})
-            std::filesystem::copy_file(Dir.Path + "/area" + ext, Dir.Path + "/pristine" + ext);
+            if (!ec)
+                std::filesystem::copy_file(Dir.Path + "/area" + ext, Dir.Path + "/pristine" + ext, ec);
+        Setup.Require(!ec, "could not copy the base");
     }
 
     bench::TScratchDir Dir;
@@ -53,6 +61,8 @@ TBaseRef Open(const TArea& area) {
 // What the reader does to show an area at its last-read message.
 void BM_OpenAtLastRead(benchmark::State& state) {
     TArea& area = TArea::Get();
+    if (!area.Setup.Ready(state))
+        return;
     for (auto _ : state) {
         TBaseRef base = Open(area);
         benchmark::DoNotOptimize(base->GetCount());
@@ -65,6 +75,8 @@ BENCHMARK(BM_OpenAtLastRead)->Unit(benchmark::kMillisecond);
 
 void BM_EveryHeader(benchmark::State& state) {
     TArea& area = TArea::Get();
+    if (!area.Setup.Ready(state))
+        return;
     for (auto _ : state) {
         TBaseRef base = Open(area);
         for (int i = 0; i < base->GetCount(); ++i)
@@ -75,18 +87,28 @@ void BM_EveryHeader(benchmark::State& state) {
 }
 BENCHMARK(BM_EveryHeader)->Unit(benchmark::kMillisecond);
 
+// Appending to an area that is open already: the list is read before the clock runs.
 void BM_Append(benchmark::State& state) {
     TArea& area = TArea::Get();
+    if (!area.Setup.Ready(state))
+        return;
     const int count = bench::Scaled(10000);
+    bench::TSetup run;
     for (auto _ : state) {
-        TBaseRef base = Open(area);
-        for (int i = 0; i < count; ++i)
-            bench::PostTypical(*base, area.Count + i);
         state.PauseTiming();
-        base.Reset();
-        area.Restore();
+        TBaseRef base = Open(area);
         state.ResumeTiming();
+        bench::PostTypical(*base, area.Count, count, run);
+        state.PauseTiming();
+        base->Rescan();
+        run.Require(base->GetCount() == area.Count + count, "the appended messages are not all there");
+        base.Reset();
+        run.Require(area.Restore(), "could not restore the base");
+        state.ResumeTiming();
+        if (run.Failed())
+            break;
     }
+    run.Ready(state);
     state.SetItemsProcessed(state.iterations() * count);
 }
 BENCHMARK(BM_Append)->Unit(benchmark::kMillisecond);
@@ -94,17 +116,28 @@ BENCHMARK(BM_Append)->Unit(benchmark::kMillisecond);
 // Every 100th message in one pass.
 void BM_BulkDelete(benchmark::State& state) {
     TArea& area = TArea::Get();
+    if (!area.Setup.Ready(state))
+        return;
     std::vector<TMsgId> ids;
     for (int i = 0; i < area.Count; i += 100)
         ids.push_back(static_cast<TMsgId>(i + 1));
+    bench::TSetup run;
     for (auto _ : state) {
-        TBaseRef base = Open(area);
-        benchmark::DoNotOptimize(base->DeleteMsgs(ids, nullptr));
         state.PauseTiming();
-        base.Reset();
-        area.Restore();
+        TBaseRef base = Open(area);
         state.ResumeTiming();
+        run.Require(base->DeleteMsgs(ids, nullptr), "the delete failed");
+        state.PauseTiming();
+        base->Rescan();
+        run.Require(base->GetCount() == area.Count - static_cast<int>(ids.size()),
+                    "the messages are not all gone");
+        base.Reset();
+        run.Require(area.Restore(), "could not restore the base");
+        state.ResumeTiming();
+        if (run.Failed())
+            break;
     }
+    run.Ready(state);
     state.counters["deleted"] = static_cast<double>(ids.size());
 }
 BENCHMARK(BM_BulkDelete)->Unit(benchmark::kMillisecond);
