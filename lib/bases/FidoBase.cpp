@@ -157,7 +157,12 @@ void TFidoMsg::LoadText(std::string_view text) {
     if (!pending.empty())
         AddLine(pending, textStarted);
     Attr = AttrFromMsgWord(GetLE16(&Header[hoAttr]) & ~UnusedAttrBit) | AttrFromFlagsKludge(Kludges);
+    // A text without kludges or an origin line leaves the header's net and node, which are
+    // all there is to reply to; clearing them would answer 0:0/0.
+    const TAddress headerFrom = FromAddr;
     ResolveAddresses();
+    if (!FromAddr.IsValid() && FromAddr.Net == 0 && FromAddr.Node == 0)
+        FromAddr = headerFrom;
     Loaded = true;
 }
 
