@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <ctime>
 #include <limits>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -22,6 +25,29 @@ namespace {
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double Inf = std::numeric_limits<double>::infinity();
+
+// Sets TZ for the scope and puts back what the run had.
+class TZoneScope {
+public:
+    explicit TZoneScope(const char* tz) {
+        if (const char* old = std::getenv("TZ"))
+            Saved = old;
+        ::setenv("TZ", tz, 1);
+        ::tzset();
+    }
+    ~TZoneScope() {
+        if (Saved)
+            ::setenv("TZ", Saved->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+    TZoneScope(const TZoneScope&) = delete;
+    TZoneScope& operator=(const TZoneScope&) = delete;
+
+private:
+    std::optional<std::string> Saved;
+};
 
 } // namespace
 
@@ -264,4 +290,49 @@ TEST(DateTimeTest, NowIsToTheSecond) {
     const TDateTimeParts p = DecodeDateTime(now);
     EXPECT_GE(p.Year, 2024);
     EXPECT_EQ(EncodeDateTime(p.Year, p.Month, p.Day, p.Hour, p.Minute, p.Second), now);
+}
+
+// 1700000000 is 2023-11-14 22:13:20 UTC, 1690000000 is 2023-07-22 04:26:40 UTC; the local
+// times were worked out with Python's zoneinfo. JAM stores the local time as UTC seconds.
+TEST(DateTimeTest, SystemTimeShowsInTheZoneOfTheRun) {
+    const struct {
+        const char* Zone;
+        time_t Instant;
+        TDateTimeParts Local;
+        uint32_t Stored;
+    } cases[] = {
+        {"UTC0", 1700000000, {2023, 11, 14, 22, 13, 20}, 1700000000},
+        {"MSK-3", 1700000000, {2023, 11, 15, 1, 13, 20}, 1700010800},
+        {"<+14>-14", 1700000000, {2023, 11, 15, 12, 13, 20}, 1700050400},
+        {"NST3:30", 1700000000, {2023, 11, 14, 18, 43, 20}, 1699987400},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 1700000000, {2023, 11, 14, 23, 13, 20}, 1700003600},
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 1690000000, {2023, 7, 22, 6, 26, 40}, 1690007200},
+        {"NST3:30NDT,M3.2.0,M11.1.0", 1690000000, {2023, 7, 22, 1, 56, 40}, 1689991000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Zone << " " << c.Instant);
+        TZoneScope zone(c.Zone);
+        const TDateTime local = UnixTimeToLocalDateTime(c.Instant);
+        EXPECT_EQ(DecodeDateTime(local), c.Local);
+        EXPECT_EQ(DateTimeToUnixLocal(local), c.Stored);
+    }
+}
+
+// The clock cannot be set: the local time must fall between two readings of the system
+// clock moved by the zone's offset.
+TEST(DateTimeTest, NowIsTheSystemClockInTheZoneOfTheRun) {
+    const struct {
+        const char* Zone;
+        int64_t Offset;
+    } cases[] = {{"UTC0", 0}, {"MSK-3", 10800}, {"<+14>-14", 50400}, {"NST3:30", -12600}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Zone);
+        TZoneScope zone(c.Zone);
+        const int64_t before = std::time(nullptr);
+        const TDateTime now = Now();
+        const int64_t after = std::time(nullptr);
+        const int64_t seconds = static_cast<int32_t>(DateTimeToUnixLocal(now));
+        EXPECT_GE(seconds, before + c.Offset);
+        EXPECT_LE(seconds, after + c.Offset);
+    }
 }
