@@ -378,6 +378,7 @@ bool TSquishBase::LoadList() {
     if (!Exists()) {
         Header = TSqBaseHeader::Empty();
         Index.clear();
+        MaxListedId = 0;
         IndexSorted = true;
         ListedDataName.clear();
         ListedDataSize = 0;
@@ -390,9 +391,11 @@ bool TSquishBase::LoadList() {
     std::vector<TSqIndexRecord> index = files.ReadIndex(header.NumMsg);
     Header = header;
     Index = std::move(index);
-    IndexSorted =
-        std::is_sorted(Index.begin(), Index.end(),
-                       [](const TSqIndexRecord& a, const TSqIndexRecord& b) { return a.UmsgId < b.UmsgId; });
+    const auto byId = [](const TSqIndexRecord& a, const TSqIndexRecord& b) { return a.UmsgId < b.UmsgId; };
+    IndexSorted = std::is_sorted(Index.begin(), Index.end(), byId);
+    MaxListedId = Index.empty() ? 0
+                  : IndexSorted ? Index.back().UmsgId
+                                : std::max_element(Index.begin(), Index.end(), byId)->UmsgId;
     DropCache();
     ListedDataName = files.DataName;
     ListedDataSize = files.DataSize;
@@ -553,8 +556,9 @@ TMsgId TSquishBase::StoreMsg(TCustomMsg& msg) {
     header.LastFrame = offset;
     files.FlushData();
 
-    // UMSGIDs must keep growing even when a tool left the counter behind.
-    const TMsgId id = std::max(header.Uid, header.NumMsg == 0 ? 1 : last.UmsgId + 1);
+    // UMSGIDs must keep growing even when a tool left the counter behind or the index out
+    // of order: a repeated one would make two messages answer to it.
+    const TMsgId id = std::max({header.Uid, header.NumMsg == 0 ? 1 : last.UmsgId + 1, MaxListedId + 1});
     const TSqIndexRecord record{offset, id, StoredNameHash(*squish)};
     files.WriteIndexRecord(header.NumMsg, record);
     files.FlushIndex();
@@ -571,6 +575,7 @@ TMsgId TSquishBase::StoreMsg(TCustomMsg& msg) {
     if (position == Index.size()) {
         Index.push_back(record);
         IndexSorted = IndexSorted && (Index.size() < 2 || Index[Index.size() - 2].UmsgId < id);
+        MaxListedId = std::max(MaxListedId, id);
         Cache.resize(Index.size());
         ListedDataSize = std::max<int64_t>(ListedDataSize, int64_t(offset) + SqFrameHeaderSize + length);
     }

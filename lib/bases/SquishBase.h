@@ -92,6 +92,8 @@ private:
     int64_t ListedDataSize = 0;
     std::vector<TSqIndexRecord> Index;
     bool IndexSorted = true;
+    // The highest UMSGID listed: a new one must pass it even where the index is out of order.
+    TMsgId MaxListedId = 0;
     // The .SQD as of the last Rescan; none after Invalidate.
     TFileStamp FileStamp;
     std::vector<std::unique_ptr<TSquishMsg>> Cache; // by position

@@ -266,6 +266,32 @@ TEST(SquishBase, DeletesOneByOneAndInOnePass) {
     }
 }
 
+// Another tool left the index out of order: a new UMSGID passes the highest one, wherever it
+// stands, or two messages would answer to the same id.
+TEST(SquishBase, NewIdPassesTheHighestInAnIndexOutOfOrder) {
+    TTempDir dir;
+    const std::string sqd = dir.File("area.sqd"), sqi = dir.File("area.sqi");
+    {
+        TOpenBase base(sqd);
+        for (int i = 0; i < 3; ++i)
+            Post(*base.Base, {"message " + std::to_string(i)});
+    }
+    std::string index = test::ReadFile(sqi);
+    ASSERT_EQ(index.size(), 36u);
+    PutLE32(&index[4], 10); // the first record's UMSGID
+    test::WriteFile(sqi, index);
+
+    TOpenBase base(sqd);
+    EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{10, 2, 3}));
+    auto msg = base->NewMsg();
+    msg->Body = {{"new"}};
+    ASSERT_TRUE(msg->Save());
+    base->Rescan();
+    EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{10, 2, 3, 11}));
+    EXPECT_EQ(BodyTexts(*base->GetMsg(base->IndexOfId(10))), (std::vector<std::string>{"message 0"}));
+    EXPECT_EQ(BodyTexts(*base->GetMsg(base->IndexOfId(11))), (std::vector<std::string>{"new"}));
+}
+
 TEST(SquishBase, LastReadAndReadMarksBesideTheBase) {
     TTempDir dir;
     const std::string sqd = dir.File("AREA.SQD");
