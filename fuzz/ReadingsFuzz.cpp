@@ -1,28 +1,15 @@
-// Read-mark files come from other readers and users of the same base.
+// Read-mark files come from other readers and users of the same base. This target takes
+// the functions alone; JamLastReadFuzz takes the file as a base loads and saves it.
 #include "core/Readings.h"
+
+#include "ScratchDir.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 using namespace tavro;
-
-namespace {
-
-std::string ScratchFile() {
-    static std::string file = [] {
-        std::string pattern = "/tmp/tavro-fuzz-readings-XXXXXX";
-        int fd = mkstemp(pattern.data());
-        if (fd >= 0)
-            close(fd);
-        return pattern;
-    }();
-    return file;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -33,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ParseReadings(FormatReadings(records)).size() != records.size())
         abort();
 
-    std::string file = ScratchFile();
+    const std::string file = fuzz::ScratchDir() + "/readings";
     std::ofstream(file, std::ios::binary | std::ios::trunc)
         .write(bytes.data(), static_cast<std::streamsize>(size));
     int user = size > 0 ? data[0] : 0;

@@ -3,11 +3,15 @@
 // place: it keeps every untagged line and brings no quoted text a second time.
 #include "config/Echo.h"
 #include "config/Template.h"
+#include "core/ConfigDir.h"
 #include "core/Msg.h"
 #include "text/TemplateEngine.h"
 
+#include "ScratchDir.h"
+
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <string_view>
 
 using namespace tavro;
@@ -38,13 +42,23 @@ bool SameShape(const TBodyLines& before, const TBodyLines& after) {
 
 } // namespace
 
+// Template lines name files in the configuration directory: it is the scratch directory,
+// holding one text file to read, so no input reaches the user's own files.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("TAVRO_HOME", fuzz::ScratchDir().c_str(), 1);
+    if (ConfigDir() != fuzz::ScratchDir())
+        std::abort();
+    std::ofstream(fuzz::ScratchDir() + "/sig.txt") << "Best regards,\nIvan\n\n-- \nlast line\n";
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string input(reinterpret_cast<const char*>(data), size);
     const size_t split = input.find('\f');
     std::string templateText = input.substr(0, split);
-    // Template lines may name files; keep the fuzzer to names that cannot leave the
-    // configuration directory, which it never creates.
+    // Names with a separator (either kind) could leave the configuration directory.
     std::replace(templateText.begin(), templateText.end(), '/', '_');
+    std::replace(templateText.begin(), templateText.end(), '\\', '_');
 
     TTemplate tpl;
     tpl.Lines = SplitLines(templateText);
