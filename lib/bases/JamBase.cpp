@@ -426,7 +426,8 @@ void TJamBase::BuildLive() {
     size_t used = 0;
     for (const TJamIndexRecord& r : Index)
         used += !r.IsEmpty();
-    if (used == Header.ActiveMsgs) {
+    LiveFromHeaders = used != Header.ActiveMsgs;
+    if (!LiveFromHeaders) {
         // Every record in use is a live message: nothing to read.
         for (uint32_t i = 0; i < Index.size(); ++i)
             if (!Index[i].IsEmpty())
@@ -620,7 +621,8 @@ size_t TJamBase::RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& pro
     TFileTransaction tx;
     files.Begin(tx);
     TJamBaseHeader base = files.ReadBaseHeader();
-    size_t found = 0, marked = 0;
+    // Listed while marked deleted: the count had it as live, and must stop doing so.
+    size_t found = 0, marked = 0, stale = 0;
     for (size_t k = 0; k < slots.size(); ++k) {
         ReportProgress(progress, k, slots.size());
         const uint32_t offset = Index[slots[k]].HeaderOffset;
@@ -629,15 +631,25 @@ size_t TJamBase::RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& pro
         if (GetLE32(&header[jhMsgNum]) != slots[k] + Header.BaseMsgNum)
             throw EFileError("a message of \"" + files.HeaderName + "\" moved", 0);
         ++found;
-        if (IsDeleted(header))
+        if (IsDeleted(header)) {
+            ++stale;
             continue;
+        }
         PutLE32(&header[jhAttribute], GetLE32(&header[jhAttribute]) | JamDeleted);
         files.Put(*files.Header, offset, header.data(), JamMsgHeaderSize);
         ++marked;
     }
     files.Header->Flush();
-    if (marked > 0) {
-        base.ActiveMsgs -= std::min<uint32_t>(base.ActiveMsgs, static_cast<uint32_t>(marked));
+    if (marked + stale > 0) {
+        // A count that was wrong would list a deleted message again once it comes level with
+        // the records in use; where the headers were all read and nobody changed the base
+        // since, the true count is known.
+        const bool unchanged = LiveFromHeaders && base.ModCounter == Header.ModCounter &&
+                               base.ActiveMsgs == Header.ActiveMsgs && base.BaseMsgNum == Header.BaseMsgNum;
+        if (unchanged && Live.size() >= marked)
+            base.ActiveMsgs = static_cast<uint32_t>(Live.size() - marked);
+        else
+            base.ActiveMsgs -= std::min<uint32_t>(base.ActiveMsgs, static_cast<uint32_t>(marked + stale));
         base.ModCounter += 1;
         files.WriteBaseHeader(base);
         files.Header->Flush();

@@ -97,6 +97,8 @@ private:
     std::vector<TJamIndexRecord> Index;
     std::vector<uint32_t> Live; // positions into Index of the messages not deleted
     bool LiveBuilt = false;
+    // The live list came from reading every header: its size is the true count.
+    bool LiveFromHeaders = false;
     TFileStamp FileStamp;
     std::vector<std::unique_ptr<TJamMsg>> Cache; // by position in Live
     // -1 while the user has no record.

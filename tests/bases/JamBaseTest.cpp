@@ -257,17 +257,24 @@ TEST(JamBase, DeletedMessagesKeepTheirNumbers) {
 
 // An append killed before it counted its message, or another program's slip, leaves the
 // stored count wrong: the headers decide what is listed, and whether anything is unread.
+// A wrong count must not hide messages, and a delete leaves the true count behind: a count
+// that came level with the records in use by chance would list a deleted message again.
 TEST(JamBase, StoredCountDoesNotBoundTheList) {
     const struct {
         const char* name;
         uint32_t active;
         int deletedSlot; // -1: none
         std::vector<TMsgId> ids;
+        TMsgId deleteId;
+        std::vector<TMsgId> after;
     } cases[] = {
-        {"count short", 2, -1, {1, 2, 3, 4}},
-        {"count short, one deleted", 2, 2, {1, 2, 4}},
-        {"count zero", 0, -1, {1, 2, 3, 4}},
-        {"count too high", 9, -1, {1, 2, 3, 4}},
+        {"count short", 2, -1, {1, 2, 3, 4}, 2, {1, 3, 4}},
+        {"count short, one deleted", 2, 2, {1, 2, 4}, 2, {1, 4}},
+        {"count zero", 0, -1, {1, 2, 3, 4}, 2, {1, 3, 4}},
+        {"count too high", 9, -1, {1, 2, 3, 4}, 2, {1, 3, 4}},
+        {"count one too high, one deleted", 4 + 1, 2, {1, 2, 4}, 2, {1, 4}},
+        // The count vouches for every record, so the deleted one shows until it is deleted.
+        {"counted while deleted", 4, 2, {1, 2, 3, 4}, 3, {1, 2, 4}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -286,6 +293,11 @@ TEST(JamBase, StoredCountDoesNotBoundTheList) {
         TOpenBase base(jhr);
         EXPECT_TRUE(base->HasUnread()) << "before the list is built";
         EXPECT_EQ(Ids(*base.Base), c.ids);
+
+        ASSERT_TRUE(base->DeleteMsg(c.deleteId));
+        EXPECT_EQ(GetLE32(&test::ReadFile(jhr)[12]), c.after.size()) << "active count";
+        TOpenBase again(jhr);
+        EXPECT_EQ(Ids(*again.Base), c.after);
     }
 }
 
