@@ -408,12 +408,9 @@ uint32_t TFidoBase::StoreFile(const std::string& dir, const std::string& data) {
         UnlinkFile(temp);
         throw;
     }
-    // Tossers keep their high-water record in 1.msg, netmail directories included, and
-    // skip or overwrite whatever stands there; in an echo area they also export nothing at
-    // or below the mark it holds.
-    uint32_t number = std::max(Files.empty() ? 0 : Files.back().Number, uint32_t(1));
-    if (!EchoTag.empty())
-        number = std::max(number, HighWaterMark(dir));
+    // Tossers keep their high-water record in 1.msg, netmail directories included, skip or
+    // overwrite whatever stands there, and export nothing at or below the mark it holds.
+    uint32_t number = std::max({Files.empty() ? 0 : Files.back().Number, uint32_t(1), HighWaterMark(dir)});
     bool linkRefused = false;
     for (;;) {
         if (number >= NoMsgId - 1) {
