@@ -161,22 +161,44 @@ TEST_F(CrashmailPeerTest, CommandLineDumpShowsTossedEchomail) {
     GTEST_SKIP() << "built without tavro-cli";
 #else
     ASSERT_NO_FATAL_FAILURE(TossTwoMessages());
-    std::string command = std::string(TAVRO_CLI_PATH) + " dump " + Dir("echo") + " --user 0";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string json;
-    char chunk[4096];
-    for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        json.append(chunk, n);
-    ASSERT_EQ(pclose(pipe), 0);
-    for (const char* expected :
-         {R"("type": "msg")", R"("count": 2)", R"("lastread": 0)", R"("id": 2)", R"("id": 3)",
-          R"("from": "Sender One")", R"("from_addr": "2:5020/1")", R"("subject": "First subject")",
-          R"("date_written": "2024-01-05T10:03:00")", R"("attributes": "Snt")",
-          R"("\u0001MSGID: 2:5020/1 0badf00d")", "\"Привет, мир\"", R"("from": "Иван Петров")",
-          R"("subject": "Второе письмо")", R"("SEEN-BY: 5020/1 9999")", R"("\u0001PATH: 5020/1 9999")",
-          R"("read": false)"})
-        EXPECT_NE(json.find(expected), std::string::npos) << expected << " in\n" << json;
+    test::TDump dump;
+    ASSERT_TRUE(test::DumpBase(TAVRO_CLI_PATH, Dir("echo"), dump));
+    EXPECT_EQ(dump.Value("type"), "msg");
+    EXPECT_EQ(dump.Value("count"), "2");
+    EXPECT_EQ(dump.Value("lastread"), "0");
+    ASSERT_EQ(dump.Messages.size(), 2u);
+
+    const test::TDumpedMsg& first = dump.Messages[0];
+    EXPECT_EQ(first.Value("position"), "0");
+    EXPECT_EQ(first.Value("id"), "2");
+    EXPECT_EQ(first.Value("from"), "Sender One");
+    EXPECT_EQ(first.Value("from_addr"), "2:5020/1");
+    EXPECT_EQ(first.Value("to"), "All");
+    EXPECT_EQ(first.Value("subject"), "First subject");
+    EXPECT_EQ(first.Value("date_written"), "2024-01-05T10:03:00");
+    EXPECT_EQ(first.Value("attributes"), "Snt");
+    EXPECT_EQ(first.List("kludges"), (std::vector<std::string>{"\x01MSGID: 2:5020/1 0badf00d"}));
+    EXPECT_EQ(first.List("body"), (std::vector<std::string>{"Hello number one", "Привет, мир", "", "--- Test",
+                                                            " * Origin: Test (2:5020/1)"}));
+    EXPECT_EQ(first.List("tail"),
+              (std::vector<std::string>{"SEEN-BY: 5020/1 9999", "\x01PATH: 5020/1 9999"}));
+    EXPECT_EQ(first.Value("read"), "false");
+
+    const test::TDumpedMsg& second = dump.Messages[1];
+    EXPECT_EQ(second.Value("position"), "1");
+    EXPECT_EQ(second.Value("id"), "3");
+    EXPECT_EQ(second.Value("from"), "Иван Петров");
+    EXPECT_EQ(second.Value("from_addr"), "2:5020/1");
+    EXPECT_EQ(second.Value("to"), "Receiver");
+    EXPECT_EQ(second.Value("subject"), "Второе письмо");
+    EXPECT_EQ(second.Value("date_written"), "2024-01-06T11:04:05");
+    EXPECT_EQ(second.Value("attributes"), "Snt");
+    EXPECT_EQ(second.List("kludges"), std::vector<std::string>{});
+    EXPECT_EQ(second.List("body"),
+              (std::vector<std::string>{"Second body", "--- Test", " * Origin: Test (2:5020/1)"}));
+    EXPECT_EQ(second.List("tail"),
+              (std::vector<std::string>{"SEEN-BY: 5020/1 9999", "\x01PATH: 5020/1 9999"}));
+    EXPECT_EQ(second.Value("read"), "false");
 #endif
 }
 
@@ -270,6 +292,128 @@ TEST_F(CrashmailPeerTest, MessageAfterDeletingTheNewestIsExported) {
         ASSERT_EQ(base.GetCount(), 2);
         ASSERT_TRUE(base.DeleteMsg(base.GetMsgId(1)));
         ASSERT_NO_FATAL_FAILURE(WriteLocalMessage(base, "Sent second"));
+    }
+    ASSERT_TRUE(Run({"SCAN"}));
+    std::vector<TPacketMsg> sent = TakeUplinkMail();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].Subject, "Sent second");
+}
+
+// Netmail Tavro writes into an empty netmail area goes out through the uplink. crashmail keeps
+// its high-water record in 1.msg there as well: it never sends a message standing in that
+// file and writes its record over it.
+TEST_F(CrashmailPeerTest, NetmailIsRoutedThroughTheUplink) {
+    struct TNetmail {
+        TAddress To;
+        std::string ToName;
+        std::string Subject;
+        std::string Intl;
+        std::string MsgId;
+    };
+    const TNetmail netmails[] = {
+        {TAddress(1, 250, 9999), "Far Sysop", "Across zones", "1:250/9999 2:5020/9999", "5f3a0101"},
+        {TAddress(2, 463, 68), "Near Sysop", "Within the zone", "2:463/68 2:5020/9999", "5f3a0102"},
+    };
+    const auto body = [](const TNetmail& netmail) {
+        return std::vector<std::string>{"Hello " + netmail.ToName, Display("Личное сообщение"), "--- Tavro"};
+    };
+    {
+        TFidoBase base(Crashmail.NetmailArea(), "", "NETMAIL");
+        base.Rescan();
+        ASSERT_EQ(base.GetCount(), 0);
+        for (const TNetmail& netmail : netmails) {
+            auto msg = base.NewMsg();
+            msg->FromName = "Tavro User";
+            msg->ToName = netmail.ToName;
+            msg->Subject = netmail.Subject;
+            msg->FromAddr = Ours;
+            msg->ToAddr = netmail.To;
+            msg->DateWritten = EncodeDateTime(2024, 1, 7, 12, 0, 0);
+            msg->DateArrived = msg->DateWritten;
+            msg->Attr = atLoc | atPvt;
+            msg->Kludges = {"\x01INTL " + netmail.Intl, "\x01MSGID: " + Ours.ToStr() + " " + netmail.MsgId};
+            for (std::string& line : body(netmail))
+                msg->Body.emplace_back(std::move(line));
+            ASSERT_TRUE(msg->Save());
+        }
+        base.Rescan();
+        EXPECT_EQ(test::Ids(base), (std::vector<TMsgId>{2, 3}));
+    }
+    ASSERT_TRUE(Run({"SCAN"}));
+
+    std::vector<TPacketMsg> sent = TakeUplinkMail();
+    EXPECT_EQ(sent.size(), std::size(netmails));
+    for (const TNetmail& netmail : netmails) {
+        SCOPED_TRACE(netmail.Subject);
+        const auto found = std::find_if(
+            sent.begin(), sent.end(), [&](const TPacketMsg& msg) { return msg.Subject == netmail.Subject; });
+        ASSERT_NE(found, sent.end()) << "not exported";
+        EXPECT_EQ(found->FromName, "Tavro User");
+        EXPECT_EQ(found->ToName, netmail.ToName);
+        EXPECT_EQ(found->DateTime, "07 Jan 24  12:00:00");
+        EXPECT_EQ(found->OrigNet, Ours.Net);
+        EXPECT_EQ(found->OrigNode, Ours.Node);
+        EXPECT_EQ(found->DestNet, netmail.To.Net);
+        EXPECT_EQ(found->DestNode, netmail.To.Node);
+        EXPECT_EQ(found->Attr & 0x0001, 0x0001) << "private";
+        std::vector<std::string> lines = test::TextLines(found->Text);
+        // The header holds no zones; INTL carries them.
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.front(), "\x01INTL " + netmail.Intl);
+        std::vector<std::string> expected = {"\x01MSGID: " + Ours.ToStr() + " " + netmail.MsgId,
+                                             "Hello " + netmail.ToName, Oem("Личное сообщение"), "--- Tavro"};
+        EXPECT_NE(std::search(lines.begin(), lines.end(), expected.begin(), expected.end()), lines.end())
+            << testing::PrintToString(lines);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& line) { return line.starts_with("\x01INTL"); }),
+                  1);
+    }
+
+    // crashmail marks what it sent and keeps it; 1.msg now holds its record.
+    TFidoBase base(Crashmail.NetmailArea(), "", "NETMAIL");
+    base.Rescan();
+    ASSERT_EQ(test::Ids(base), (std::vector<TMsgId>{1, 2, 3}));
+    for (int position = 1; position <= 2; ++position) {
+        const TNetmail& netmail = netmails[position - 1];
+        TCustomMsg* msg = base.GetMsg(position);
+        ASSERT_NE(msg, nullptr);
+        EXPECT_EQ(msg->Subject, netmail.Subject);
+        EXPECT_EQ(BodyTexts(*msg), body(netmail));
+        EXPECT_EQ(msg->GetAttr() & (atSnt | atLoc | atPvt), atSnt | atLoc | atPvt) << netmail.Subject;
+    }
+    EXPECT_TRUE(Ui.Errors.empty());
+}
+
+// With high-water marks on, crashmail skips netmail at or below the mark in 1.msg as well.
+// A netmail written after the newest one was deleted must still go out.
+TEST_F(CrashmailPeerTest, NetmailAfterDeletingTheNewestIsExported) {
+    const auto write = [&](TFidoBase& base, const std::string& subject) {
+        auto msg = base.NewMsg();
+        msg->FromName = "Tavro User";
+        msg->ToName = "Far Sysop";
+        msg->Subject = subject;
+        msg->FromAddr = Ours;
+        msg->ToAddr = TAddress(1, 250, 9999);
+        msg->DateWritten = EncodeDateTime(2024, 1, 7, 12, 0, 0);
+        msg->DateArrived = msg->DateWritten;
+        msg->Attr = atLoc | atPvt;
+        msg->Kludges = {"\x01INTL 1:250/9999 2:5020/9999"};
+        msg->Body.emplace_back("Hello");
+        ASSERT_TRUE(msg->Save());
+    };
+    {
+        TFidoBase base(Crashmail.NetmailArea(), "", "NETMAIL");
+        base.Rescan();
+        ASSERT_NO_FATAL_FAILURE(write(base, "Sent first"));
+    }
+    ASSERT_TRUE(Run({"SCAN"}));
+    ASSERT_EQ(TakeUplinkMail().size(), 1u);
+    {
+        TFidoBase base(Crashmail.NetmailArea(), "", "NETMAIL");
+        base.Rescan();
+        ASSERT_EQ(base.GetCount(), 2);
+        ASSERT_TRUE(base.DeleteMsg(base.GetMsgId(1)));
+        ASSERT_NO_FATAL_FAILURE(write(base, "Sent second"));
     }
     ASSERT_TRUE(Run({"SCAN"}));
     std::vector<TPacketMsg> sent = TakeUplinkMail();

@@ -2,6 +2,8 @@
 
 #include "TempDir.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <filesystem>
 #include <spawn.h>
 #include <sstream>
+#include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -38,13 +41,6 @@ std::string Lower(std::string_view text) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return out;
-}
-
-// The stem of a node's flow files in the BSO outbound: net and node in hex.
-std::string FlowStem(const TAddress& node) {
-    char stem[9];
-    std::snprintf(stem, sizeof stem, "%04x%04x", node.Net, node.Node);
-    return stem;
 }
 
 } // namespace
@@ -121,6 +117,7 @@ std::string TCrashmail::AreaLine(std::string_view keyword, std::string_view tag,
 // Every path inside Dir, so a run reads and writes nothing else. High-water marks on and
 // SEEN-BY imported ask most of a reader; without a packer for the uplink its packets go out
 // bare. JAM areas ask for reply links; the quick kind, which trusts the CRCs alone, stays off.
+// A point or a small node sends all netmail through its uplink.
 void TCrashmail::WriteConfig() {
     std::ostringstream config;
     config << "SYSOP \"Test Sysop\"\n"
@@ -143,7 +140,9 @@ void TCrashmail::WriteConfig() {
     config << "AKA " << Setup.Ours.ToStrFull() << "\n"
            << "NODE " << Setup.Uplink.ToStrFull() << " \"\" \"\"\n"
            << AreaLine("NETMAIL", NetmailTag, NetmailDir) << AreaLine("AREA", BadTag, BadDir)
-           << AreaLine("AREA", Setup.EchoTag, EchoDir) << "EXPORT " << Setup.Uplink.ToStrFull() << "\n";
+           << AreaLine("AREA", Setup.EchoTag, EchoDir) << "EXPORT " << Setup.Uplink.ToStrFull() << "\n"
+           << "ROUTE \"*:*/*.*\" " << Quoted(Setup.Uplink.ToStrFull()) << " " << Setup.Ours.ToStrFull()
+           << "\n";
     WriteFile(File("crashmail.prefs"), config.str());
 }
 
@@ -192,17 +191,28 @@ void TCrashmail::WriteConfig() {
     return Run({"TOSS"});
 }
 
-std::vector<TPacketMsg> TCrashmail::TakeUplinkMail() {
-    const std::string stem = FlowStem(Setup.Uplink);
-    std::vector<fs::path> flows;
-    for (const auto& entry : fs::directory_iterator(File("out"))) {
-        const std::string name = entry.path().filename().string();
-        if (name.starts_with(stem) && name.ends_with("lo"))
-            flows.push_back(entry.path());
-    }
-    std::vector<TPacketMsg> msgs;
-    for (const fs::path& flowFile : flows) {
-        std::istringstream flow(ReadFile(flowFile.string()));
+std::vector<TPacket> TCrashmail::TakeOutboundMail() {
+    std::vector<TPacket> packets;
+    const auto take = [&](const std::string& path) {
+        TPacket packet;
+        EXPECT_EQ(ReadPacket(ReadFile(path), packet), "") << path;
+        packets.push_back(std::move(packet));
+        fs::remove(path);
+    };
+    const auto list = [&] {
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(File("out")))
+            files.push_back(entry.path());
+        std::sort(files.begin(), files.end());
+        return files;
+    };
+    // A flow file's name is the node's with the flavour before "lo"; the packets it lists lie
+    // in the outbound too, so they go first.
+    for (const fs::path& file : list()) {
+        const std::string ext = Lower(file.extension().string());
+        if (ext.size() != 4 || !ext.ends_with("lo"))
+            continue;
+        std::istringstream flow(ReadFile(file.string()));
         for (std::string line; std::getline(flow, line);) {
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
@@ -215,16 +225,306 @@ std::vector<TPacketMsg> TCrashmail::TakeUplinkMail() {
                 ADD_FAILURE() << "the flow file lists a file that is not a bare packet: " << line;
                 continue;
             }
-            TPacket packet;
-            EXPECT_EQ(ReadPacket(ReadFile(line), packet), "") << line;
-            EXPECT_TRUE(SameAddress(packet.Dest, Setup.Uplink)) << packet.Dest.ToStr();
-            EXPECT_TRUE(SameAddress(packet.Orig, Setup.Ours)) << packet.Orig.ToStr();
-            msgs.insert(msgs.end(), packet.Msgs.begin(), packet.Msgs.end());
-            fs::remove(line);
+            take(line);
         }
-        fs::remove(flowFile);
+        fs::remove(file);
+    }
+    // Netmail packets carry the flavour in the extension: ".out", ".cut", ".hut", ".dut".
+    for (const fs::path& file : list()) {
+        const std::string ext = Lower(file.extension().string());
+        if (ext.size() == 4 && ext.ends_with("ut"))
+            take(file.string());
+        else
+            ADD_FAILURE() << "left in the outbound: " << file.filename().string();
+    }
+    return packets;
+}
+
+std::vector<TPacketMsg> TCrashmail::TakeUplinkMail() {
+    std::vector<TPacketMsg> msgs;
+    for (const TPacket& packet : TakeOutboundMail()) {
+        EXPECT_TRUE(SameAddress(packet.Dest, Setup.Uplink)) << packet.Dest.ToStr();
+        EXPECT_TRUE(SameAddress(packet.Orig, Setup.Ours)) << packet.Orig.ToStr();
+        msgs.insert(msgs.end(), packet.Msgs.begin(), packet.Msgs.end());
     }
     return msgs;
+}
+
+namespace {
+
+// A parsed JSON value: a string or a literal in Text, or the items of an array or object.
+struct TJsonValue {
+    enum class TKind { Literal, String, Array, Object };
+    TKind Kind = TKind::Literal;
+    std::string Text;
+    std::vector<std::pair<std::string, TJsonValue>> Members; // an array's have no names
+};
+
+// Reads JSON as the dump writes it; throws std::runtime_error on anything else.
+class TJsonReader {
+public:
+    explicit TJsonReader(std::string_view text) : Text(text) {}
+
+    TJsonValue Document() {
+        TJsonValue value = Value(0);
+        SkipBlanks();
+        if (Pos != Text.size())
+            Fail("text after the document");
+        return value;
+    }
+
+private:
+    [[noreturn]] void Fail(const std::string& what) const {
+        throw std::runtime_error(what + " at offset " + std::to_string(Pos));
+    }
+
+    void SkipBlanks() {
+        while (Pos < Text.size() &&
+               (Text[Pos] == ' ' || Text[Pos] == '\n' || Text[Pos] == '\r' || Text[Pos] == '\t'))
+            ++Pos;
+    }
+
+    bool Take(char c) {
+        SkipBlanks();
+        if (Pos < Text.size() && Text[Pos] == c) {
+            ++Pos;
+            return true;
+        }
+        return false;
+    }
+
+    void Expect(char c) {
+        if (!Take(c))
+            Fail(std::string("'") + c + "' expected");
+    }
+
+    TJsonValue Value(int depth) {
+        if (depth > 16)
+            Fail("nested too deep");
+        SkipBlanks();
+        if (Pos >= Text.size())
+            Fail("value expected");
+        TJsonValue value;
+        if (Take('{')) {
+            value.Kind = TJsonValue::TKind::Object;
+            if (Take('}'))
+                return value;
+            do {
+                SkipBlanks();
+                std::string key = String();
+                Expect(':');
+                value.Members.emplace_back(std::move(key), Value(depth + 1));
+            } while (Take(','));
+            Expect('}');
+        } else if (Take('[')) {
+            value.Kind = TJsonValue::TKind::Array;
+            if (Take(']'))
+                return value;
+            do
+                value.Members.emplace_back(std::string(), Value(depth + 1));
+            while (Take(','));
+            Expect(']');
+        } else if (Text[Pos] == '"') {
+            value.Kind = TJsonValue::TKind::String;
+            value.Text = String();
+        } else {
+            const size_t start = Pos;
+            while (Pos < Text.size() && (std::isalnum(static_cast<unsigned char>(Text[Pos])) ||
+                                         Text[Pos] == '-' || Text[Pos] == '+' || Text[Pos] == '.'))
+                ++Pos;
+            if (Pos == start)
+                Fail("value expected");
+            value.Text = Text.substr(start, Pos - start);
+        }
+        return value;
+    }
+
+    unsigned Hex4() {
+        if (Text.size() - Pos < 4)
+            Fail("\\u cut short");
+        unsigned code = 0;
+        for (int i = 0; i < 4; ++i) {
+            const char c = Text[Pos++];
+            code <<= 4;
+            if (c >= '0' && c <= '9')
+                code |= unsigned(c - '0');
+            else if (c >= 'a' && c <= 'f')
+                code |= unsigned(c - 'a' + 10);
+            else if (c >= 'A' && c <= 'F')
+                code |= unsigned(c - 'A' + 10);
+            else
+                Fail("bad \\u digit");
+        }
+        return code;
+    }
+
+    static void AppendUtf8(std::string& out, unsigned code) {
+        if (code < 0x80) {
+            out += static_cast<char>(code);
+        } else if (code < 0x800) {
+            out += static_cast<char>(0xC0 | code >> 6);
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            out += static_cast<char>(0xE0 | code >> 12);
+            out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | code >> 18);
+            out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+
+    std::string String() {
+        if (Pos >= Text.size() || Text[Pos] != '"')
+            Fail("string expected");
+        ++Pos;
+        std::string out;
+        for (;;) {
+            if (Pos >= Text.size())
+                Fail("string not closed");
+            const char c = Text[Pos++];
+            if (c == '"')
+                return out;
+            if (static_cast<unsigned char>(c) < 0x20)
+                Fail("raw control character in a string");
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (Pos >= Text.size())
+                Fail("escape cut short");
+            const char e = Text[Pos++];
+            switch (e) {
+            case '"':
+            case '\\':
+            case '/':
+                out += e;
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'u': {
+                unsigned code = Hex4();
+                if (code >= 0xD800 && code < 0xDC00 && Text.substr(Pos, 2) == "\\u") {
+                    Pos += 2;
+                    const unsigned low = Hex4();
+                    if (low < 0xDC00 || low > 0xDFFF)
+                        Fail("broken surrogate pair");
+                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                }
+                AppendUtf8(out, code);
+                break;
+            }
+            default:
+                Fail(std::string("unknown escape \\") + e);
+            }
+        }
+    }
+
+    std::string_view Text;
+    size_t Pos = 0;
+};
+
+bool IsScalar(const TJsonValue& value) {
+    return value.Kind == TJsonValue::TKind::Literal || value.Kind == TJsonValue::TKind::String;
+}
+
+TDumpedMsg ToDumpedMsg(const TJsonValue& object) {
+    if (object.Kind != TJsonValue::TKind::Object)
+        throw std::runtime_error("a message is not an object");
+    TDumpedMsg msg;
+    for (const auto& [key, value] : object.Members) {
+        if (msg.Values.contains(key) || msg.Lists.contains(key))
+            throw std::runtime_error("a message has \"" + key + "\" twice");
+        if (IsScalar(value)) {
+            msg.Values[key] = value.Text;
+            continue;
+        }
+        if (value.Kind != TJsonValue::TKind::Array)
+            throw std::runtime_error("a message's \"" + key + "\" is an object");
+        std::vector<std::string>& list = msg.Lists[key];
+        for (const auto& item : value.Members) {
+            if (!IsScalar(item.second))
+                throw std::runtime_error("a message's \"" + key + "\" holds more than strings and numbers");
+            list.push_back(item.second.Text);
+        }
+    }
+    return msg;
+}
+
+} // namespace
+
+std::string TDumpedMsg::Value(const std::string& key) const {
+    const auto found = Values.find(key);
+    return found != Values.end() ? found->second : "<no \"" + key + "\">";
+}
+
+std::vector<std::string> TDumpedMsg::List(const std::string& key) const {
+    const auto found = Lists.find(key);
+    return found != Lists.end() ? found->second : std::vector<std::string>{"<no \"" + key + "\">"};
+}
+
+std::string TDump::Value(const std::string& key) const {
+    const auto found = Values.find(key);
+    return found != Values.end() ? found->second : "<no \"" + key + "\">";
+}
+
+std::string ParseDump(std::string_view json, TDump& dump) {
+    dump = {};
+    try {
+        const TJsonValue document = TJsonReader(json).Document();
+        if (document.Kind != TJsonValue::TKind::Object)
+            return "the dump is not an object";
+        bool sawMessages = false;
+        for (const auto& [key, value] : document.Members) {
+            if (key == "messages") {
+                if (sawMessages || value.Kind != TJsonValue::TKind::Array)
+                    return "\"messages\" is not one array";
+                sawMessages = true;
+                for (const auto& item : value.Members)
+                    dump.Messages.push_back(ToDumpedMsg(item.second));
+            } else if (!IsScalar(value) || !dump.Values.emplace(key, value.Text).second) {
+                return "the dump's \"" + key + "\" is not one plain value";
+            }
+        }
+        if (!sawMessages)
+            return "the dump has no \"messages\"";
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return {};
+}
+
+::testing::AssertionResult DumpBase(const std::string& cli, const std::string& path, TDump& dump) {
+    // The paths are the test's own, under the temp dir; no quote to escape.
+    const std::string command = "'" + cli + "' dump '" + path + "' --user 0";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return ::testing::AssertionFailure() << "cannot run " << command;
+    std::string json;
+    char chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        json.append(chunk, n);
+    const int status = ::pclose(pipe);
+    if (status != 0)
+        return ::testing::AssertionFailure() << command << " failed, status " << status << ":\n" << json;
+    if (std::string error = ParseDump(json, dump); !error.empty())
+        return ::testing::AssertionFailure() << "the dump does not parse: " << error << "\n" << json;
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace tavro::test

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +26,8 @@ struct TCrashmailSetup {
 
 // Debian's crashmail tosser, run as a peer with a configuration that keeps every path inside
 // `dir`. The areas live there: "echo", "bad" and "netmail" are the *.MSG directories, or the
-// directories that hold a JAM base named after the area.
+// directories that hold a JAM base named after the area. Netmail to anywhere else is routed
+// through the uplink.
 class TCrashmail {
 public:
     TCrashmail(std::string dir, TCrashmailSetup setup);
@@ -54,8 +56,12 @@ public:
     // Puts the packet into the inbound and tosses it.
     ::testing::AssertionResult Toss(const TPacket& packet);
 
-    // The messages of every packet the uplink's flow file lists; the packets and the flow file
-    // are then removed, as a mailer does once it has sent them.
+    // Every packet in the outbound: those flow files list, and the netmail packets crashmail
+    // names after the node (".out" and the other flavours). All of it is then removed, as a
+    // mailer does once it has sent it; a file that is neither fails the test, as mail it
+    // would miss.
+    std::vector<TPacket> TakeOutboundMail();
+    // The messages of TakeOutboundMail, each packet checked to go from us to the uplink.
     std::vector<TPacketMsg> TakeUplinkMail();
 
 private:
@@ -68,5 +74,31 @@ private:
     std::string Program;
     std::string Output_;
 };
+
+// What `tavro-cli dump` printed of one message. Strings are decoded to UTF-8; numbers,
+// booleans and null keep their JSON text ("2", "false").
+struct TDumpedMsg {
+    std::map<std::string, std::string> Values;
+    std::map<std::string, std::vector<std::string>> Lists;
+
+    // The member's value; for a missing member a text no dump prints, so that comparing it
+    // fails and names the member.
+    std::string Value(const std::string& key) const;
+    std::vector<std::string> List(const std::string& key) const;
+};
+
+// A whole dump: the members about the base, and the messages in the order printed.
+struct TDump {
+    std::map<std::string, std::string> Values;
+    std::vector<TDumpedMsg> Messages;
+
+    std::string Value(const std::string& key) const;
+};
+
+// Parses the output of `tavro-cli dump`; the empty string on success, else what is wrong.
+std::string ParseDump(std::string_view json, TDump& dump);
+
+// Runs `cli dump PATH --user 0` and parses what it prints.
+::testing::AssertionResult DumpBase(const std::string& cli, const std::string& path, TDump& dump);
 
 } // namespace tavro::test
