@@ -252,12 +252,20 @@ std::vector<TPacketMsg> TCrashmail::TakeUplinkMail() {
 
 namespace {
 
+struct TJsonMember;
+
 // A parsed JSON value: a string or a literal in Text, or the items of an array or object.
 struct TJsonValue {
     enum class TKind { Literal, String, Array, Object };
     TKind Kind = TKind::Literal;
     std::string Text;
-    std::vector<std::pair<std::string, TJsonValue>> Members; // an array's have no names
+    std::vector<TJsonMember> Members; // an array's have no names
+};
+
+// Not a std::pair: libstdc++'s pair cannot hold a type that is still incomplete under clang.
+struct TJsonMember {
+    std::string Key;
+    TJsonValue Value;
 };
 
 // Reads JSON as the dump writes it; throws std::runtime_error on anything else.
@@ -313,7 +321,7 @@ private:
                 SkipBlanks();
                 std::string key = String();
                 Expect(':');
-                value.Members.emplace_back(std::move(key), Value(depth + 1));
+                value.Members.push_back({std::move(key), Value(depth + 1)});
             } while (Take(','));
             Expect('}');
         } else if (Take('[')) {
@@ -321,7 +329,7 @@ private:
             if (Take(']'))
                 return value;
             do
-                value.Members.emplace_back(std::string(), Value(depth + 1));
+                value.Members.push_back({std::string(), Value(depth + 1)});
             while (Take(','));
             Expect(']');
         } else if (Text[Pos] == '"') {
@@ -458,9 +466,9 @@ TDumpedMsg ToDumpedMsg(const TJsonValue& object) {
             throw std::runtime_error("a message's \"" + key + "\" is an object");
         std::vector<std::string>& list = msg.Lists[key];
         for (const auto& item : value.Members) {
-            if (!IsScalar(item.second))
+            if (!IsScalar(item.Value))
                 throw std::runtime_error("a message's \"" + key + "\" holds more than strings and numbers");
-            list.push_back(item.second.Text);
+            list.push_back(item.Value.Text);
         }
     }
     return msg;
@@ -496,7 +504,7 @@ std::string ParseDump(std::string_view json, TDump& dump) {
                     return "\"messages\" is not one array";
                 sawMessages = true;
                 for (const auto& item : value.Members)
-                    dump.Messages.push_back(ToDumpedMsg(item.second));
+                    dump.Messages.push_back(ToDumpedMsg(item.Value));
             } else if (!IsScalar(value) || !dump.Values.emplace(key, value.Text).second) {
                 return "the dump's \"" + key + "\" is not one plain value";
             }
