@@ -7,8 +7,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tavro::bench {
 
@@ -68,6 +72,56 @@ inline bool PostTypical(TCustomBase& base, int first, int count, TSetup& setup) 
 inline int Scaled(int full) {
     const char* smoke = std::getenv("TAVRO_BENCH_SMOKE");
     return smoke && *smoke == '1' ? std::max(1, full / 100) : full;
+}
+
+// Rows of the message list on a first screen.
+constexpr int FirstScreenRows = 40;
+
+// What the message list does to show a flat list at the last-read message: the count, the
+// position, and the headers of the rows of a first screen around it.
+inline void ShowFirstScreen(TCustomBase& base) {
+    const int count = base.GetCount();
+    const int at = base.FindNearest(base.GetLastRead());
+    const int first = std::clamp(at - FirstScreenRows / 2, 0, std::max(0, count - FirstScreenRows));
+    for (int i = first; i < std::min(count, first + FirstScreenRows); ++i)
+        benchmark::DoNotOptimize(base.GetMsg(i)->Subject);
+}
+
+// Reads a whole file into memory with plain read(2), the least that looking at all of it can
+// cost; the bytes read, -1 on an error.
+inline int64_t PlainRead(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    int64_t done = ::fstat(fd, &st) == 0 ? 0 : -1;
+    if (done == 0) {
+        std::unique_ptr<char[]> data(new char[static_cast<size_t>(st.st_size)]);
+        while (done < st.st_size) {
+            const ssize_t n = ::read(fd, data.get() + done, static_cast<size_t>(st.st_size - done));
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        benchmark::DoNotOptimize(data.get());
+    }
+    ::close(fd);
+    return done;
+}
+
+// Reads a file from start to end through one small buffer, as a sequential walk over it
+// would; the bytes read, -1 on an error.
+inline int64_t PlainSequentialRead(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    static char buffer[65536];
+    int64_t done = 0;
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        done += n;
+    benchmark::DoNotOptimize(buffer);
+    ::close(fd);
+    return done;
 }
 
 // A scratch directory removed at exit of the scope.

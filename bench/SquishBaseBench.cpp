@@ -4,19 +4,26 @@
 
 #include <benchmark/benchmark.h>
 #include <filesystem>
+#include <map>
+#include <memory>
 
 using namespace tavro;
 
 namespace {
 
-// One base made once for all benchmarks, and a pristine copy to restore it from.
+// A base made once per size, and a pristine copy to restore it from.
 class TArea {
 public:
-    static TArea& Get() {
-        static TArea area(bench::Scaled(100000));
-        return area;
+    // `count` as a full run has it; smoke runs make a hundredth.
+    static TArea& Get(int count = 100000) {
+        static std::map<int, std::unique_ptr<TArea>> areas;
+        std::unique_ptr<TArea>& area = areas[count];
+        if (!area)
+            area.reset(new TArea(bench::Scaled(count)));
+        return *area;
     }
     std::string Sqd() const { return Dir.Path + "/area.sqd"; }
+    std::string Sqi() const { return Dir.Path + "/area.sqi"; }
 
     bool Restore() const {
         std::error_code ec;
@@ -72,6 +79,35 @@ void BM_OpenAtLastRead(benchmark::State& state) {
     state.counters["messages"] = area.Count;
 }
 BENCHMARK(BM_OpenAtLastRead)->Unit(benchmark::kMillisecond);
+
+// The message list opening a flat list at the last-read message, by the size of the area.
+// Opening 100,000 messages may cost no more than opening 1,000 plus BM_ReadIndexTwice.
+void BM_OpenFlat(benchmark::State& state) {
+    TArea& area = TArea::Get(static_cast<int>(state.range(0)));
+    if (!area.Setup.Ready(state))
+        return;
+    for (auto _ : state) {
+        TBaseRef base = Open(area);
+        bench::ShowFirstScreen(*base);
+        base.Reset();
+    }
+    state.counters["messages"] = area.Count;
+}
+BENCHMARK(BM_OpenFlat)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The baseline of BM_OpenFlat: the index file read into memory twice with plain read().
+void BM_ReadIndexTwice(benchmark::State& state) {
+    TArea& area = TArea::Get(static_cast<int>(state.range(0)));
+    if (!area.Setup.Ready(state))
+        return;
+    bench::TSetup run;
+    for (auto _ : state)
+        for (int i = 0; i < 2; ++i)
+            run.Require(bench::PlainRead(area.Sqi()) >= 0, "could not read the index");
+    run.Ready(state);
+    state.counters["messages"] = area.Count;
+}
+BENCHMARK(BM_ReadIndexTwice)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_EveryHeader(benchmark::State& state) {
     TArea& area = TArea::Get();

@@ -106,11 +106,11 @@ private:
     // Empty on success, else why it failed.
     std::string CopyOne(TMsgId id) {
         try {
-            TCustomMsg* message = Source.GetMsg(Source.IndexOfId(id));
+            TMsgHandle message = Source.GetMsg(Source.IndexOfId(id));
             if (message == nullptr)
                 return "it is no longer in the source";
             std::unique_ptr<TCustomMsg> copy = Target.NewMsg();
-            copy->Assign(message);
+            copy->Assign(message.get());
             if (!copy->Save())
                 return "the target refused it";
         } catch (const std::exception& e) {

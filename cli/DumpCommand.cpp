@@ -103,7 +103,7 @@ private:
 
     void WriteMessage(int position) {
         const TMsgId id = Base.GetMsgId(position);
-        TCustomMsg* msg = Base.GetMsg(position);
+        TMsgHandle msg = Base.GetMsg(position);
         if (msg == nullptr)
             ThrowFailure("the message at position " + std::to_string(position) + " is gone");
         // Loading the text first settles the addresses, which the header alone lacks.

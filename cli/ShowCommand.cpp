@@ -173,7 +173,7 @@ int Show(const std::vector<std::string>& args, std::ostream& out) {
     if (options.Position >= count)
         ThrowFailure("no message at position " + std::to_string(options.Position) + ": the base holds " +
                      std::to_string(count));
-    TCustomMsg* msg = base->GetMsg(options.Position);
+    TMsgHandle msg = base->GetMsg(options.Position);
     if (msg == nullptr)
         ThrowFailure("the message at position " + std::to_string(options.Position) + " cannot be read");
     TShower(*base, options, out).Run(*msg);

@@ -100,7 +100,7 @@ inline TListing ReadAll(TCustomBase& base) {
         base.HasUnread();
         listing.Ids = Ids(base);
         for (int i = 0; i < base.GetCount(); ++i) {
-            TCustomMsg* msg = base.GetMsg(i);
+            TMsgHandle msg = base.GetMsg(i);
             msg->GetBody();
             msg->GetAttr();
         }
@@ -173,7 +173,7 @@ template <typename AppendedAt> void CheckAppend(TCustomBase& base, bool wasWhole
         Violated("an append that worked showed a box");
     try {
         base.Rescan();
-        TCustomMsg* stored = base.GetMsg(appendedAt(*msg, change.FilesBefore()));
+        TMsgHandle stored = base.GetMsg(appendedAt(*msg, change.FilesBefore()));
         if (!stored || !ReadsAsProbe(*stored))
             Violated("an appended message reads back different");
     } catch (const EFileError&) {

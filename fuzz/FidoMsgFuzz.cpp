@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     base->DoNotIgnoreSoftCR = size > 0 && (data[0] & 1);
     base->Rescan();
     try {
-        if (TCustomMsg* msg = base->GetMsg(0)) {
+        if (TMsgHandle msg = base->GetMsg(0)) {
             msg->GetBody();
             msg->GetAttr();
             (void)msg->FromAddr.ToStr5D();

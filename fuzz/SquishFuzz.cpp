@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckAppend(*base, before.Whole, [&](TCustomMsg& msg, const TSnapshot&) {
         const auto& written = static_cast<TSquishMsg&>(msg);
         const int position = PositionOfId(*base, base->GetMsgId(written.Position));
-        const auto* stored = static_cast<TSquishMsg*>(base->GetMsg(position));
+        const auto stored = std::static_pointer_cast<TSquishMsg>(base->GetMsg(position));
         if (!stored || stored->FrameOffset != written.FrameOffset)
             Violated("an appended message's id names another message");
         return position;

@@ -128,7 +128,8 @@ void TFidoMsg::LoadStored() {
     auto* base = dynamic_cast<TFidoBase*>(Base());
     if (!base)
         throw std::logic_error("a stored *.MSG message without its base");
-    auto file = OpenWithRetry(base->MsgFileName(Position), TOpenMode::Read, MsgBufSize);
+    auto file =
+        OpenWithRetry(FileName.empty() ? base->MsgFileName(Position) : FileName, TOpenMode::Read, MsgBufSize);
     file->Seek(FidoHeaderSize, TSeekOrigin::Begin);
     std::string text(static_cast<size_t>(std::clamp<int64_t>(file->Size() - FidoHeaderSize, 0, MaxTextBytes)),
                      '\0');
@@ -173,6 +174,7 @@ void TFidoMsg::Assign(TCustomMsg* source) {
     if (auto* fido = dynamic_cast<TFidoMsg*>(source)) {
         Header = fido->Header;
         Position = fido->Position;
+        FileName = fido->FileName;
         Loaded = fido->Loaded;
         // Reply numbers name files of the source's directory.
         if (fido->Base() != Base()) {
@@ -181,6 +183,7 @@ void TFidoMsg::Assign(TCustomMsg* source) {
         }
     } else {
         Position = -1;
+        FileName.clear();
         Loaded = true;
         if (source->IsNetmail())
             AddZoneKludges();
@@ -283,20 +286,20 @@ TMsgId TFidoBase::GetMsgId(int position) {
     return Files[static_cast<size_t>(position)].Number;
 }
 
-TCustomMsg* TFidoBase::GetMsg(int position) {
+TMsgHandle TFidoBase::GetMsg(int position) {
     if (position < 0 || position >= GetCount())
         return nullptr;
-    auto& cached = Cache[static_cast<size_t>(position)];
-    if (cached)
-        return cached.get();
-    auto msg = std::make_unique<TFidoMsg>(this);
+    if (TMsgHandle cached = Cache.Find(position))
+        return cached;
+    auto msg = std::make_shared<TFidoMsg>(this);
     msg->Position = position;
-    auto file = OpenWithRetry(MsgFileName(position), TOpenMode::Read, MsgBufSize);
+    msg->FileName = MsgFileName(position);
+    auto file = OpenWithRetry(msg->FileName, TOpenMode::Read, MsgBufSize);
     file->ReadBuffer(msg->Header.data(), FidoHeaderSize);
     msg->DecodeHeader(UnixTimeToLocalDateTime(file->ModificationTime()));
     msg->Loaded = false;
-    cached = std::move(msg);
-    return cached.get();
+    Cache.Add(position, msg);
+    return msg;
 }
 
 bool TFidoBase::LoadList() {
@@ -318,8 +321,7 @@ bool TFidoBase::LoadList() {
 }
 
 void TFidoBase::DropCache() {
-    Cache.clear();
-    Cache.resize(Files.size());
+    Cache.Clear();
 }
 
 bool TFidoBase::Exists() {
@@ -391,7 +393,6 @@ TMsgId TFidoBase::StoreMsg(TCustomMsg& msg) {
     SweepTemporaries(dir);
     const uint32_t number = StoreFile(dir, data);
     Files.push_back({number, std::to_string(number) + ".msg"});
-    Cache.resize(Files.size());
     return number;
 }
 

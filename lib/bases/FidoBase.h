@@ -27,6 +27,9 @@ public:
     void Assign(TCustomMsg* source) override;
 
     int Position = -1;
+    // The file the text is read from: positions change with a rescan, which a message someone
+    // holds outlives.
+    std::string FileName;
     // The header as stored; fields the model does not cover travel with copies.
     TFidoHeader Header{};
 
@@ -52,7 +55,7 @@ public:
     ~TFidoBase() override;
 
     int GetCount() override;
-    TCustomMsg* GetMsg(int position) override;
+    TMsgHandle GetMsg(int position) override;
     TMsgId GetMsgId(int position) override;
     void SetLastRead(TMsgId id) override;
     TMsgId GetLastRead() override;
@@ -100,7 +103,6 @@ private:
     std::vector<TEntry> Files;
     // Every "*.msg" name of the last listing, numeric or not, to notice changes.
     std::vector<std::string> Listing;
-    std::vector<std::unique_ptr<TFidoMsg>> Cache; // by position
     uint16_t LastRead = 0;
     uint16_t StoredLastRead = 0;
     // When this base last removed stale temporaries of its own.

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <set>
 #include <stdexcept>
 
@@ -19,8 +20,10 @@ namespace tavro {
 namespace {
 
 constexpr int JamBufSize = 1024;
-// Walking many headers in file order: a large buffer saves most reads.
+// Reading a file of many records: a large buffer saves most reads.
 constexpr int JamWalkBufSize = 65536;
+// Headers read ahead of the one asked for, while its lock is held.
+constexpr int HeaderReadAhead = 32;
 // Far beyond any real base; a larger index is damaged.
 constexpr int64_t MaxIndexBytes = int64_t(256) << 20;
 // No FTN message comes near this; a longer text is read only this far.
@@ -31,6 +34,14 @@ constexpr uint32_t KeptAttrBits = 0xFFF80000 & ~JamDeleted;
 
 void Damaged(const std::string& what) {
     throw EDamagedBase(what);
+}
+
+bool IsDeleted(const uint8_t* header) {
+    return (GetLE32(header + jhAttribute) & JamDeleted) != 0;
+}
+
+bool IsDeleted(const TJamMsgHeader& header) {
+    return IsDeleted(header.data());
 }
 
 // The open files of one operation on a base, with the checks that keep a damaged base from
@@ -92,14 +103,45 @@ public:
     }
 
     TJamMsgHeader ReadMsgHeader(uint32_t offset) {
-        if (offset < JamBaseHeaderSize || int64_t(offset) + JamMsgHeaderSize > HeaderSize)
-            Damaged("a message header of \"" + HeaderName + "\" lies outside the file");
+        CheckMsgHeaderOffset(offset);
         TJamMsgHeader header;
         Header->Seek(offset, TSeekOrigin::Begin);
         Header->ReadBuffer(header.data(), JamMsgHeaderSize);
-        if (!std::equal(JamSignature.begin(), JamSignature.end(), header.begin()))
-            Damaged("a message header of \"" + HeaderName + "\" has no signature");
+        CheckSignature(header.data());
         return header;
+    }
+
+    void CheckMsgHeaderOffset(uint32_t offset) const {
+        if (offset < JamBaseHeaderSize || int64_t(offset) + JamMsgHeaderSize > HeaderSize)
+            Damaged("a message header of \"" + HeaderName + "\" lies outside the file");
+    }
+
+    void CheckSignature(const uint8_t* header) const {
+        if (std::memcmp(header, JamSignature.data(), JamSignature.size()) != 0)
+            Damaged("a message header of \"" + HeaderName + "\" has no signature");
+    }
+
+    // Calls `take` with each slot from `first` on that is in use and whose message is not
+    // deleted, in one pass over the header file, until it answers false.
+    template <typename TTake>
+    void ForEachLiveSlot(const TIndexVector<TJamIndexRecord>& index, size_t first, TTake&& take) {
+        TPieceReader pieces(HeaderName);
+        for (size_t i = first; i < index.size(); ++i) {
+            if (index[i].IsEmpty())
+                continue;
+            const uint32_t offset = index[i].HeaderOffset;
+            bool deleted;
+            if (pieces.IsOpen()) {
+                CheckMsgHeaderOffset(offset);
+                const uint8_t* header = pieces.At(offset, JamMsgHeaderSize);
+                CheckSignature(header);
+                deleted = IsDeleted(header);
+            } else {
+                deleted = IsDeleted(ReadMsgHeader(offset));
+            }
+            if (!deleted && !take(static_cast<uint32_t>(i)))
+                return;
+        }
     }
 
     // The subfields after a header just read at `offset`.
@@ -120,10 +162,6 @@ public:
     int64_t HeaderSize = 0;
     TFileTransaction* Tx = nullptr;
 };
-
-bool IsDeleted(const TJamMsgHeader& header) {
-    return (GetLE32(&header[jhAttribute]) & JamDeleted) != 0;
-}
 
 // A subfield's text: its data up to the first zero byte.
 std::string_view SubfieldText(std::string_view data) {
@@ -212,33 +250,32 @@ void TJamMsg::DecodeHeader(std::string_view subfields) {
     DateArrived = received == 0 ? DateWritten : UnixLocalToDateTime(static_cast<int32_t>(received));
     // Known with the header, so threads need no text.
     ReplyTo = GetLE32(&Header[jhReplyTo]);
+    TakeThreadKludges();
 }
 
 void TJamMsg::LoadStored() {
     auto* base = dynamic_cast<TJamBase*>(Base());
     if (!base)
         throw std::logic_error("a stored JAM message without its base");
-    LoadReplies();
+    LoadReplies(*base);
     LoadText(base->ReadText(*this));
 }
 
-void TJamMsg::LoadReplies() {
+void TJamMsg::LoadReplies(TJamBase& base) {
     Replies.clear();
     std::set<TMsgId> seen;
     TMsgId number = GetLE32(&Header[jhReply1st]);
     // A damaged chain may point back into itself: each number is followed once.
     while (number != 0 && seen.insert(number).second) {
-        const int position = Base()->IndexOfId(number);
+        const int position = base.IndexOfId(number);
         if (position < 0)
             break;
         Replies.push_back(number);
-        TJamMsg* reply = nullptr;
         try {
-            reply = static_cast<TJamMsg*>(Base()->GetMsg(position));
+            number = base.NextReply(position);
         } catch (const EFileError&) {
             break;
         }
-        number = reply ? GetLE32(&reply->Header[jhReplyNext]) : 0;
     }
 }
 
@@ -264,6 +301,8 @@ void TJamMsg::LoadText(std::string_view text) {
         AddLine(pending, textStarted);
     if (!FromAddr.IsValid())
         ResolveAddresses();
+    // Kludge lines at the start of the text follow those of the subfields.
+    TakeThreadKludges();
     Loaded = true;
 }
 
@@ -349,6 +388,62 @@ std::string TJamMsg::EncodeSubfields() {
     return out;
 }
 
+// --- TJamLiveList ---
+
+void TJamLiveList::SetAll(size_t count) {
+    All = true;
+    Count = count;
+    Slots.clear();
+    Slots.shrink_to_fit();
+}
+
+void TJamLiveList::Set(std::vector<uint32_t> slots) {
+    All = false;
+    Slots = std::move(slots);
+}
+
+size_t TJamLiveList::LowerBound(int64_t slot) const {
+    if (All)
+        return static_cast<size_t>(std::clamp<int64_t>(slot, 0, int64_t(Count)));
+    return static_cast<size_t>(std::lower_bound(Slots.begin(), Slots.end(), slot,
+                                                [](uint32_t s, int64_t value) { return s < value; }) -
+                               Slots.begin());
+}
+
+size_t TJamLiveList::UpperBound(int64_t slot) const {
+    if (All)
+        return static_cast<size_t>(std::clamp<int64_t>(slot + 1, 0, int64_t(Count)));
+    return static_cast<size_t>(std::upper_bound(Slots.begin(), Slots.end(), slot,
+                                                [](int64_t value, uint32_t s) { return value < s; }) -
+                               Slots.begin());
+}
+
+void TJamLiveList::Append(uint32_t slot) {
+    if (All && slot == Count) {
+        ++Count;
+        return;
+    }
+    if (All) {
+        // A slot left out: the positions become a list.
+        Slots.resize(Count);
+        for (size_t i = 0; i < Count; ++i)
+            Slots[i] = static_cast<uint32_t>(i);
+        All = false;
+    }
+    Slots.push_back(slot);
+}
+
+void TJamLiveList::Erase(const std::vector<uint32_t>& slots) {
+    if (slots.empty())
+        return;
+    std::vector<uint32_t> kept;
+    kept.reserve(size());
+    for (size_t i = 0; i < size(); ++i)
+        if (!std::binary_search(slots.begin(), slots.end(), (*this)[i]))
+            kept.push_back((*this)[i]);
+    Set(std::move(kept));
+}
+
 // --- TJamBase ---
 
 TJamBase::TJamBase(std::string path, std::string echoTag, std::string netmailTag)
@@ -393,7 +488,8 @@ bool TJamBase::LoadList() {
     if (!Exists()) {
         Header = TJamBaseHeader();
         Index.clear();
-        Live.clear();
+        UsedSlots = 0;
+        Live.SetAll(0);
         LiveBuilt = true;
         ListedHeaderName.clear();
         ListedHeaderSize = 0;
@@ -406,11 +502,12 @@ bool TJamBase::LoadList() {
     const int64_t size = files.Index->Size();
     if (size > MaxIndexBytes)
         Damaged("the index of \"" + files.HeaderName + "\" is too large");
-    std::string data(static_cast<size_t>(size), '\0');
-    data.resize(static_cast<size_t>(files.Index->Read(data.data(), size)));
+    TIndexVector<TJamIndexRecord> index =
+        ReadIndexRecords<TJamIndexRecord>(*files.Index, static_cast<size_t>(size) / JamIndexRecordSize);
     Header = header;
-    Index = DecodeJamIndex(data);
-    Live.clear();
+    Index = std::move(index);
+    UsedSlots = Index.size() - CountEmptyJamSlots(Index.data(), Index.size());
+    Live.SetAll(0);
     LiveBuilt = false;
     DropCache();
     ListedHeaderName = files.HeaderName;
@@ -423,10 +520,14 @@ void TJamBase::BuildLive() {
     if (LiveBuilt)
         return;
     std::vector<uint32_t> live;
-    size_t used = 0;
-    for (const TJamIndexRecord& r : Index)
-        used += !r.IsEmpty();
-    LiveFromHeaders = used != Header.ActiveMsgs;
+    LiveFromHeaders = UsedSlots != Header.ActiveMsgs;
+    if (!LiveFromHeaders && UsedSlots == Index.size()) {
+        Live.SetAll(Index.size());
+        LiveBuilt = true;
+        DropCache();
+        return;
+    }
+    live.reserve(UsedSlots);
     if (!LiveFromHeaders) {
         // Every record in use is a live message: nothing to read.
         for (uint32_t i = 0; i < Index.size(); ++i)
@@ -436,20 +537,20 @@ void TJamBase::BuildLive() {
         // The headers say which are deleted. The count is no bound: an append killed before
         // it counted its message leaves the count short, and the messages after it must
         // still show.
-        TJamFiles files(*this, {.HeaderBufSize = JamWalkBufSize});
-        for (uint32_t i = 0; i < Index.size(); ++i)
-            if (!Index[i].IsEmpty() && !IsDeleted(files.ReadMsgHeader(Index[i].HeaderOffset)))
-                live.push_back(i);
+        TJamFiles files(*this, {});
+        files.ForEachLiveSlot(Index, 0, [&](uint32_t slot) {
+            live.push_back(slot);
+            return true;
+        });
     }
-    Live = std::move(live);
+    Live.Set(std::move(live));
     LiveBuilt = true;
     DropCache();
 }
 
 void TJamBase::DropCache() {
     Reader.Reset();
-    Cache.clear();
-    Cache.resize(Live.size());
+    Cache.Clear();
 }
 
 void TJamBase::Invalidate() {
@@ -471,22 +572,46 @@ TMsgId TJamBase::GetMsgId(int position) {
     return Live[static_cast<size_t>(position)] + Header.BaseMsgNum;
 }
 
-TCustomMsg* TJamBase::GetMsg(int position) {
+TMsgHandle TJamBase::GetMsg(int position) {
     if (position < 0 || position >= GetCount())
         return nullptr;
-    auto& cached = Cache[static_cast<size_t>(position)];
-    if (cached)
-        return cached.get();
-    const uint32_t offset = Index[Live[static_cast<size_t>(position)]].HeaderOffset;
-    auto msg = std::make_unique<TJamMsg>(this);
-    msg->Position = position;
+    if (TMsgHandle cached = Cache.Find(position))
+        return cached;
     THeaderReadLock lock(Reader, ListedHeaderName);
     TJamFiles files(ListedHeaderName, lock.Stream, ListedHeaderSize);
-    msg->Header = files.ReadMsgHeader(offset);
-    msg->DecodeHeader(files.ReadSubfields(offset, msg->Header));
-    msg->Loaded = false;
-    cached = std::move(msg);
-    return cached.get();
+    auto read = [&](int at) {
+        const uint32_t offset = Index[Live[static_cast<size_t>(at)]].HeaderOffset;
+        auto msg = std::make_shared<TJamMsg>(this);
+        msg->Position = at;
+        msg->Header = files.ReadMsgHeader(offset);
+        msg->DecodeHeader(files.ReadSubfields(offset, msg->Header));
+        msg->Loaded = false;
+        return msg;
+    };
+    TMsgHandle msg = read(position);
+    Cache.Add(position, msg);
+    // Lists walk the headers in order: the next few come under the same lock, which costs
+    // far less than a lock of their own. One that cannot be read waits until it is asked for.
+    const int last = std::min(GetCount(), position + HeaderReadAhead);
+    for (int next = position + 1; next < last && !Cache.Find(next); ++next) {
+        try {
+            Cache.Add(next, read(next));
+        } catch (const EFileError&) {
+            break;
+        }
+    }
+    return msg;
+}
+
+TMsgId TJamBase::NextReply(int position) {
+    if (TMsgHandle cached = Cache.Find(position))
+        return GetLE32(&static_cast<TJamMsg&>(*cached).Header[jhReplyNext]);
+    if (position < 0 || position >= GetCount())
+        return 0;
+    const uint32_t offset = Index[Live[static_cast<size_t>(position)]].HeaderOffset;
+    THeaderReadLock lock(Reader, ListedHeaderName);
+    TJamFiles files(ListedHeaderName, lock.Stream, ListedHeaderSize);
+    return GetLE32(&files.ReadMsgHeader(offset)[jhReplyNext]);
 }
 
 std::string TJamBase::ReadText(const TJamMsg& msg) const {
@@ -575,9 +700,9 @@ TMsgId TJamBase::StoreMsg(TCustomMsg& msg) {
     // Until the next rescan the list shows what this base knows it changed.
     if (int64_t(Index.size()) * JamIndexRecordSize == indexSize) {
         Index.push_back({GetLE32(record), GetLE32(record + 4)});
+        UsedSlots += !Index.back().IsEmpty();
         if (LiveBuilt && Live.size() == position) {
-            Live.push_back(static_cast<uint32_t>(Index.size() - 1));
-            Cache.resize(Live.size());
+            Live.Append(static_cast<uint32_t>(Index.size() - 1));
         }
         Header = base;
         ListedHeaderSize =
@@ -657,7 +782,7 @@ size_t TJamBase::RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& pro
     }
     tx.Commit();
     std::sort(slots.begin(), slots.end());
-    std::erase_if(Live, [&](uint32_t slot) { return std::binary_search(slots.begin(), slots.end(), slot); });
+    Live.Erase(slots);
     DropCache();
     return found;
 }
@@ -665,9 +790,8 @@ size_t TJamBase::RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& pro
 int TJamBase::FindNearest(TMsgId id) {
     BuildLive();
     const int64_t slot = int64_t(id) - Header.BaseMsgNum;
-    auto it =
-        std::upper_bound(Live.begin(), Live.end(), slot, [](int64_t value, uint32_t s) { return value < s; });
-    return it == Live.begin() ? 0 : static_cast<int>(it - Live.begin()) - 1;
+    const size_t after = Live.UpperBound(slot);
+    return after == 0 ? 0 : static_cast<int>(after) - 1;
 }
 
 int TJamBase::IndexOfId(TMsgId id) {
@@ -675,9 +799,8 @@ int TJamBase::IndexOfId(TMsgId id) {
     const int64_t slot = int64_t(id) - Header.BaseMsgNum;
     if (slot < 0)
         return -1;
-    auto it =
-        std::lower_bound(Live.begin(), Live.end(), slot, [](uint32_t s, int64_t value) { return s < value; });
-    return it != Live.end() && *it == slot ? static_cast<int>(it - Live.begin()) : -1;
+    const size_t at = Live.LowerBound(slot);
+    return at < Live.size() && Live[at] == slot ? static_cast<int>(at) : -1;
 }
 
 bool TJamBase::HasUnread() {
@@ -686,15 +809,12 @@ bool TJamBase::HasUnread() {
     // Without the list, only the messages after the last-read pointer are looked at.
     const int64_t first = std::max<int64_t>(0, LastRead - int64_t(Header.BaseMsgNum) + 1);
     // The stored count answers only when it agrees with the index, as in BuildLive.
-    if (first == 0 && size_t(std::count_if(Index.begin(), Index.end(), [](const TJamIndexRecord& r) {
-                          return !r.IsEmpty();
-                      })) == Header.ActiveMsgs)
+    if (first == 0 && UsedSlots == Header.ActiveMsgs)
         return Header.ActiveMsgs != 0;
-    TJamFiles files(*this, {.HeaderBufSize = JamWalkBufSize});
-    for (size_t i = static_cast<size_t>(first); i < Index.size(); ++i)
-        if (!Index[i].IsEmpty() && !IsDeleted(files.ReadMsgHeader(Index[i].HeaderOffset)))
-            return true;
-    return false;
+    TJamFiles files(*this, {});
+    bool found = false;
+    files.ForEachLiveSlot(Index, static_cast<size_t>(first), [&](uint32_t) { return !(found = true); });
+    return found;
 }
 
 void TJamBase::SetLastRead(TMsgId id) {

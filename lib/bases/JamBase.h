@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HeaderReader.h"
+#include "IndexRead.h"
 #include "JamFormat.h"
 
 #include "core/Base.h"
@@ -13,6 +14,8 @@
 #include <vector>
 
 namespace tavro {
+
+class TJamBase;
 
 // A message of a JAM base: a header with subfields in the .JHR, its text in the .JDT. The
 // subfields give names, addresses, subject, kludges, SEEN-BY and PATH; the text is read on
@@ -42,7 +45,32 @@ public:
 
 private:
     void LoadStored() override;
-    void LoadReplies();
+    void LoadReplies(TJamBase& base);
+};
+
+// The index slots of the messages not deleted, by position. Where no slot is empty or deleted,
+// as tossers mostly leave a base, the position is the slot and no list is kept: opening a
+// large area then costs no more than reading its index.
+class TJamLiveList {
+public:
+    // Every one of `count` slots.
+    void SetAll(size_t count);
+    void Set(std::vector<uint32_t> slots);
+    size_t size() const { return All ? Count : Slots.size(); }
+    uint32_t operator[](size_t position) const {
+        return All ? static_cast<uint32_t>(position) : Slots[position];
+    }
+    // The number of positions whose slot is below `slot` (LowerBound) or not above it.
+    size_t LowerBound(int64_t slot) const;
+    size_t UpperBound(int64_t slot) const;
+    void Append(uint32_t slot);
+    // Drops these slots, sorted.
+    void Erase(const std::vector<uint32_t>& slots);
+
+private:
+    bool All = true;
+    size_t Count = 0;
+    std::vector<uint32_t> Slots;
 };
 
 // A JAM base: Path names the .JHR header file; the text (.JDT), index (.JDX), last-read
@@ -54,7 +82,7 @@ public:
     ~TJamBase() override;
 
     int GetCount() override;
-    TCustomMsg* GetMsg(int position) override;
+    TMsgHandle GetMsg(int position) override;
     TMsgId GetMsgId(int position) override;
     void SetLastRead(TMsgId id) override;
     TMsgId GetLastRead() override;
@@ -69,6 +97,9 @@ public:
     std::string HeaderFileName() const;
     std::string SiblingName(const char* suffix) const;
 
+    // The next reply in the chain of the message at a position, from its header alone: walking
+    // a reply chain creates no message objects.
+    TMsgId NextReply(int position);
     // The stored text of a message; throws when it lies outside the .JDT.
     std::string ReadText(const TJamMsg& msg) const;
     // The scan-file line of a stored message: the base's path as the tosser sees it and
@@ -94,13 +125,14 @@ private:
     // The header file as found by the last Rescan.
     std::string ListedHeaderName;
     int64_t ListedHeaderSize = 0;
-    std::vector<TJamIndexRecord> Index;
-    std::vector<uint32_t> Live; // positions into Index of the messages not deleted
+    TIndexVector<TJamIndexRecord> Index;
+    // The records of Index in use.
+    size_t UsedSlots = 0;
+    TJamLiveList Live;
     bool LiveBuilt = false;
     // The live list came from reading every header: its size is the true count.
     bool LiveFromHeaders = false;
     TFileStamp FileStamp;
-    std::vector<std::unique_ptr<TJamMsg>> Cache; // by position in Live
     // -1 while the user has no record.
     int64_t LastRead = -1;
     int64_t HighRead = -1;

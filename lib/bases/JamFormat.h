@@ -85,13 +85,16 @@ struct TJamSubfield {
 bool ParseJamSubfields(std::string_view data, const std::function<void(const TJamSubfield&)>& take);
 void AppendJamSubfield(std::string& out, uint16_t id, std::string_view data);
 
+// As stored, without default values: an index is read straight over its records.
 struct TJamIndexRecord {
-    uint32_t ToCrc = JamEmptySlot;
-    uint32_t HeaderOffset = JamEmptySlot;
+    uint32_t ToCrc;
+    uint32_t HeaderOffset;
     bool IsEmpty() const { return ToCrc == JamEmptySlot && HeaderOffset == JamEmptySlot; }
 };
 
 std::vector<TJamIndexRecord> DecodeJamIndex(std::string_view data);
+// How many of the records are empty slots.
+size_t CountEmptyJamSlots(const TJamIndexRecord* records, size_t count);
 
 // CRC-32 over the text with A-Z taken as a-z, without the final inversion.
 uint32_t JamCrc(std::string_view text);

@@ -1,5 +1,6 @@
 #include "SquishBase.h"
 
+#include "IndexRead.h"
 #include "LastReadFile.h"
 
 #include "core/Attributes.h"
@@ -22,6 +23,11 @@ namespace {
 constexpr int SquishBufSize = 16384;
 // Header bits a copy keeps from its source: Scanned and whatever the model does not name.
 constexpr uint32_t KeptAttrBits = 0xFFFF0400;
+// Read with a header beyond the control information: where the text starts, which tells
+// that no kludge follows.
+constexpr uint32_t TextPeekBytes = 64;
+// No more is read with a header; longer control information is left to the text load.
+constexpr uint32_t MaxHeaderStartBytes = 16384;
 
 const TLastReadFile LastReadFile(4, ShortOpenTimeoutMs);
 
@@ -33,11 +39,10 @@ void Damaged(const std::string& what) {
 // from being read past its end or damaged further.
 class TSquishFiles {
 public:
-    TSquishFiles(const TSquishBase& base, bool write, bool withIndex, int indexTimeoutMs = OpenTimeoutMs,
-                 int dataBufSize = SquishBufSize)
+    TSquishFiles(const TSquishBase& base, bool write, bool withIndex, int indexTimeoutMs = OpenTimeoutMs)
         : DataName(base.DataFileName()) {
         const TOpenMode mode = write ? TOpenMode::ReadWriteExclusive : TOpenMode::Read;
-        OwnedData = OpenWithRetry(DataName, mode, dataBufSize, OpenTimeoutMs,
+        OwnedData = OpenWithRetry(DataName, mode, SquishBufSize, OpenTimeoutMs,
                                   write ? TByteLock::Write : TByteLock::Read);
         Data = OwnedData.get();
         DataSize = Data->Size();
@@ -77,14 +82,14 @@ public:
     }
 
     // Exactly `count` records; a shorter index is damage.
-    std::vector<TSqIndexRecord> ReadIndex(uint32_t count) {
-        const int64_t need = int64_t(count) * SqIndexRecordSize;
-        if (Index->Size() < need)
+    TSqIndex ReadIndex(uint32_t count) {
+        if (Index->Size() < int64_t(count) * SqIndexRecordSize)
             Damaged("the index of \"" + DataName + "\" is shorter than its message count");
-        std::string data(static_cast<size_t>(need), '\0');
         Index->Seek(0, TSeekOrigin::Begin);
-        Index->ReadBuffer(data.data(), need);
-        return DecodeSqIndex(data, count);
+        TSqIndex records = ReadIndexRecords<TSqIndexRecord>(*Index, count);
+        if (records.size() != count)
+            throw EFileError("Unexpected end of file \"" + Index->FileName() + "\"", 0);
+        return records;
     }
 
     // The record before `count`, checking that the index holds `count` records.
@@ -101,12 +106,12 @@ public:
 
     // Writes the record at `position` and cuts the index after it.
     void WriteIndexRecord(uint32_t position, const TSqIndexRecord& record) {
-        std::vector<uint8_t> raw = EncodeSqIndex({record});
+        std::vector<uint8_t> raw = EncodeSqIndex(std::span(&record, 1));
         Put(*Index, int64_t(position) * SqIndexRecordSize, raw.data(), SqIndexRecordSize);
         Cut(*Index, int64_t(position + 1) * SqIndexRecordSize);
     }
 
-    void WriteIndex(const std::vector<TSqIndexRecord>& records) {
+    void WriteIndex(const TSqIndex& records) {
         std::vector<uint8_t> data = EncodeSqIndex(records);
         Put(*Index, 0, data.data(), static_cast<int64_t>(data.size()));
         Cut(*Index, static_cast<int64_t>(data.size()));
@@ -176,6 +181,68 @@ public:
     TFileTransaction* Tx = nullptr;
 };
 
+// Cuts the stored control information (its first `ctrl` bytes) and text into lines: a kludge
+// of the control information ends at a zero byte or the next ^A, a text line at CR, the text
+// at a zero byte or ^Z. Over the start of the data only (`whole` false), the line the data
+// stops in is left unfinished.
+class TStoredLines {
+public:
+    TStoredLines(std::string_view data, size_t ctrl, bool keepSoftCR, bool whole = true)
+        : Data(data), Ctrl(std::min(ctrl, data.size())), KeepSoftCR(keepSoftCR), Whole(whole) {}
+
+    // The next line as stored; false when none is left.
+    bool Next(std::string& line) {
+        while (I < Data.size() && !Over) {
+            // A kludge not ended by a zero byte ends with the control information.
+            if (I == Ctrl && Take(line))
+                return true;
+            const auto c = static_cast<uint8_t>(Data[I++]);
+            if (c == 0x00 || c == 0x1A) {
+                if (I > Ctrl)
+                    Over = true;
+                else
+                    I = Ctrl;
+                if (Take(line))
+                    return true;
+            } else if (c == 0x01) {
+                const bool taken = Take(line);
+                Pending = '\x01';
+                if (taken)
+                    return true;
+            } else if (c == '\r') {
+                line = std::move(Pending);
+                Pending.clear();
+                return true;
+            } else if (c != '\n' && !(c == SoftCR && !KeepSoftCR)) {
+                Pending += static_cast<char>(c);
+            }
+        }
+        return (Whole || Over) && Take(line);
+    }
+
+    // The end of the text was met: nothing after it is text.
+    bool Ended() const { return Over; }
+    // The line the start of the data stopped in.
+    const std::string& Unfinished() const { return Pending; }
+
+private:
+    bool Take(std::string& line) {
+        if (Pending.empty())
+            return false;
+        line = std::move(Pending);
+        Pending.clear();
+        return true;
+    }
+
+    std::string_view Data;
+    size_t Ctrl;
+    bool KeepSoftCR;
+    bool Whole;
+    size_t I = 0;
+    bool Over = false;
+    std::string Pending;
+};
+
 // Frames a chain can hold at most; a longer walk is a loop.
 uint64_t MaxFrames(int64_t dataSize) {
     return uint64_t(dataSize) / SqFrameHeaderSize + 1;
@@ -197,36 +264,10 @@ void TSquishMsg::LoadStored() {
 void TSquishMsg::LoadText(std::string_view data) {
     ClearText();
     bool textStarted = false;
-    const bool keepSoftCR = KeepSoftCR();
-    const size_t ctrl = std::min<size_t>(Frame.CtrlLength, data.size());
-    std::string pending;
-    auto flush = [&] {
-        if (!pending.empty())
-            AddLine(pending, textStarted);
-        pending.clear();
-    };
-    size_t i = 0;
-    while (i < data.size()) {
-        // A kludge not ended by a zero byte ends with the control information.
-        if (i == ctrl)
-            flush();
-        const auto c = static_cast<uint8_t>(data[i++]);
-        if (c == 0x00 || c == 0x1A) {
-            flush();
-            if (i > ctrl)
-                break;
-            i = ctrl;
-        } else if (c == 0x01) {
-            flush();
-            pending = '\x01';
-        } else if (c == '\r') {
-            AddLine(pending, textStarted);
-            pending.clear();
-        } else if (c != '\n' && !(c == SoftCR && !keepSoftCR)) {
-            pending += static_cast<char>(c);
-        }
-    }
-    flush();
+    TStoredLines lines(data, Frame.CtrlLength, KeepSoftCR());
+    for (std::string line; lines.Next(line);)
+        AddLine(line, textStarted);
+    TakeThreadKludges();
     Attr = AttrFromSquish(GetLE32(&Header[smAttr])) | AttrFromFlagsKludge(Kludges);
     // Kludges and the origin line name the origin first; a text without them keeps the
     // header's full address.
@@ -293,6 +334,32 @@ void TSquishMsg::DecodeHeader(TMsgId ownId) {
         if (reply != ownId)
             Replies.push_back(reply);
     }
+}
+
+void TSquishMsg::ReadThreadKludges(std::string_view start, bool whole) {
+    // The kludges end with the first text line, as LoadText sorts the lines.
+    TStoredLines lines(start, Frame.CtrlLength, KeepSoftCR(), whole);
+    TThreadKludgeScan scan;
+    bool known = false;
+    for (std::string line; !known && lines.Next(line);) {
+        line = CodePages().OemToDisplay(line);
+        if (line.empty() || line.front() != '\x01') {
+            known = true;
+        } else {
+            scan.Add(line);
+            known = scan.Complete();
+        }
+    }
+    if (!known && !whole && !lines.Ended()) {
+        // Unless a text line has begun, a start that stops inside the kludges cannot tell
+        // whether more follow.
+        const std::string& rest = lines.Unfinished();
+        if (rest.empty() || CodePages().OemToDisplay(rest.substr(0, 1)) == "\x01")
+            return;
+    }
+    MsgIdKludge = std::move(scan.MsgId);
+    ReplyKludge = std::move(scan.Reply);
+    ThreadKludgesRead = true;
 }
 
 std::string TSquishMsg::Serialize(uint32_t& ctrlLength) {
@@ -388,7 +455,7 @@ bool TSquishBase::LoadList() {
     }
     TSquishFiles files(*this, false, true, ShortOpenTimeoutMs);
     TSqBaseHeader header = files.ReadHeader();
-    std::vector<TSqIndexRecord> index = files.ReadIndex(header.NumMsg);
+    TSqIndex index = files.ReadIndex(header.NumMsg);
     Header = header;
     Index = std::move(index);
     const auto byId = [](const TSqIndexRecord& a, const TSqIndexRecord& b) { return a.UmsgId < b.UmsgId; };
@@ -405,8 +472,7 @@ bool TSquishBase::LoadList() {
 
 void TSquishBase::DropCache() {
     Reader.Reset();
-    Cache.clear();
-    Cache.resize(Index.size());
+    Cache.Clear();
 }
 
 void TSquishBase::Invalidate() {
@@ -417,14 +483,13 @@ bool TSquishBase::IsChanged() {
     return FileStamp == TFileStamp() || FileStampOf(DataFileName()) != FileStamp;
 }
 
-TCustomMsg* TSquishBase::GetMsg(int position) {
+TMsgHandle TSquishBase::GetMsg(int position) {
     if (position < 0 || position >= GetCount())
         return nullptr;
-    auto& cached = Cache[static_cast<size_t>(position)];
-    if (cached)
-        return cached.get();
+    if (TMsgHandle cached = Cache.Find(position))
+        return cached;
     const TSqIndexRecord& record = Index[static_cast<size_t>(position)];
-    auto msg = std::make_unique<TSquishMsg>(this);
+    auto msg = std::make_shared<TSquishMsg>(this);
     msg->Position = position;
     msg->FrameOffset = record.Offset;
     THeaderReadLock lock(Reader, ListedDataName);
@@ -433,9 +498,20 @@ TCustomMsg* TSquishBase::GetMsg(int position) {
     files.Data->ReadBuffer(msg->Header.data(), SqMsgHeaderSize);
     msg->TextLength = msg->Frame.MsgLength - SqMsgHeaderSize;
     msg->DecodeHeader(record.UmsgId);
+    // The kludges lie right after the header, mostly in the same read.
+    const uint32_t startLength =
+        std::min({msg->TextLength, msg->Frame.CtrlLength + TextPeekBytes, MaxHeaderStartBytes});
+    std::string start(startLength, '\0');
+    try {
+        files.Data->ReadBuffer(start.data(), startLength);
+        msg->ReadThreadKludges(start, startLength == msg->TextLength);
+    } catch (const EFileError&) {
+        // A file cut short since the list was read: the header stands, the text load will
+        // tell the rest.
+    }
     msg->Loaded = false;
-    cached = std::move(msg);
-    return cached.get();
+    Cache.Add(position, msg);
+    return msg;
 }
 
 std::string TSquishBase::ReadText(const TSquishMsg& msg) const {
@@ -576,7 +652,6 @@ TMsgId TSquishBase::StoreMsg(TCustomMsg& msg) {
         Index.push_back(record);
         IndexSorted = IndexSorted && (Index.size() < 2 || Index[Index.size() - 2].UmsgId < id);
         MaxListedId = std::max(MaxListedId, id);
-        Cache.resize(Index.size());
         ListedDataSize = std::max<int64_t>(ListedDataSize, int64_t(offset) + SqFrameHeaderSize + length);
     }
     squish->Position = static_cast<int>(position);
@@ -604,8 +679,7 @@ int Percent(size_t k, size_t n) {
 }
 
 // One message: its frame leaves the message chain for the end of the free chain.
-void DeleteOne(TSquishFiles& files, TSqBaseHeader& header, std::vector<TSqIndexRecord>& index,
-               size_t position) {
+void DeleteOne(TSquishFiles& files, TSqBaseHeader& header, TSqIndex& index, size_t position) {
     const uint32_t offset = index[position].Offset;
     TSqFrameHeader frame = files.ReadFrame(offset);
     if (frame.FrameType == SqFrameFree)
@@ -623,9 +697,9 @@ void DeleteOne(TSquishFiles& files, TSqBaseHeader& header, std::vector<TSqIndexR
 
 // Several messages in one pass: the freed frames, in file order, become the tail of the
 // free chain, and the message chain is relinked in index order.
-void DeleteMany(TSquishFiles& files, TSqBaseHeader& header, std::vector<TSqIndexRecord>& index,
+void DeleteMany(TSquishFiles& files, TSqBaseHeader& header, TSqIndex& index,
                 const std::vector<size_t>& positions, const TProgress& progress) {
-    std::vector<TSqIndexRecord> selected, remaining;
+    TSqIndex selected, remaining;
     for (size_t p = 0, k = 0; p < index.size(); ++p)
         (k < positions.size() && positions[k] == p ? (++k, selected) : remaining).push_back(index[p]);
     auto byOffset = [](const TSqIndexRecord& a, const TSqIndexRecord& b) { return a.Offset < b.Offset; };
@@ -682,7 +756,7 @@ size_t TSquishBase::RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& 
     TFileTransaction tx;
     files.Begin(tx);
     TSqBaseHeader header = files.ReadHeader();
-    std::vector<TSqIndexRecord> index = files.ReadIndex(header.NumMsg);
+    TSqIndex index = files.ReadIndex(header.NumMsg);
     std::vector<TMsgId> wanted(ids);
     std::sort(wanted.begin(), wanted.end());
     std::vector<size_t> positions;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HeaderReader.h"
+#include "IndexRead.h"
 #include "SquishFormat.h"
 
 #include "core/Base.h"
@@ -17,6 +18,8 @@
 namespace tavro {
 
 class TSquishBase;
+
+using TSqIndex = TIndexVector<TSqIndexRecord>;
 
 // A message of a Squish base: a frame of the .SQD holding the message header, the control
 // information (the kludges) and the text. The text is read on first access.
@@ -40,6 +43,9 @@ public:
     std::string Serialize(uint32_t& ctrlLength);
     // Sorts the stored control information and text into the three lists.
     void LoadText(std::string_view data);
+    // Takes the thread kludges from the start of the stored control information and text
+    // (`whole` when that is all of it); leaves them unread when the start cannot tell.
+    void ReadThreadKludges(std::string_view start, bool whole);
 
 private:
     void LoadStored() override;
@@ -54,7 +60,7 @@ public:
     ~TSquishBase() override;
 
     int GetCount() override;
-    TCustomMsg* GetMsg(int position) override;
+    TMsgHandle GetMsg(int position) override;
     TMsgId GetMsgId(int position) override;
     void SetLastRead(TMsgId id) override;
     TMsgId GetLastRead() override;
@@ -85,18 +91,18 @@ protected:
 
 private:
     TSqBaseHeader Header;
-    // Just over the two headers a message read needs.
-    THeaderReader Reader{SqFrameHeaderSize + SqMsgHeaderSize};
+    // The two headers, the control information and the start of the text of a typical message
+    // in one read.
+    THeaderReader Reader{1024};
     // The data file as found by the last Rescan.
     std::string ListedDataName;
     int64_t ListedDataSize = 0;
-    std::vector<TSqIndexRecord> Index;
+    TSqIndex Index;
     bool IndexSorted = true;
     // The highest UMSGID listed: a new one must pass it even where the index is out of order.
     TMsgId MaxListedId = 0;
     // The .SQD as of the last Rescan; none after Invalidate.
     TFileStamp FileStamp;
-    std::vector<std::unique_ptr<TSquishMsg>> Cache; // by position
     uint32_t LastRead = 0;
     uint32_t StoredLastRead = 0;
 };

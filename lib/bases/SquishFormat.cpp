@@ -81,7 +81,7 @@ std::vector<TSqIndexRecord> DecodeSqIndex(std::string_view data, size_t count) {
     return records;
 }
 
-std::vector<uint8_t> EncodeSqIndex(const std::vector<TSqIndexRecord>& records) {
+std::vector<uint8_t> EncodeSqIndex(std::span<const TSqIndexRecord> records) {
     std::vector<uint8_t> data(records.size() * SqIndexRecordSize);
     for (size_t i = 0; i < records.size(); ++i) {
         uint8_t* p = data.data() + i * SqIndexRecordSize;

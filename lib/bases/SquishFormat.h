@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -51,15 +52,16 @@ struct TSqFrameHeader {
     std::array<uint8_t, SqFrameHeaderSize> Encode() const;
 };
 
+// As stored, without default values: an index is read straight over its records.
 struct TSqIndexRecord {
-    uint32_t Offset = 0;
-    uint32_t UmsgId = 0;
-    uint32_t Hash = 0;
+    uint32_t Offset;
+    uint32_t UmsgId;
+    uint32_t Hash;
 };
 
 // Whole records of an index file's bytes.
 std::vector<TSqIndexRecord> DecodeSqIndex(std::string_view data, size_t count);
-std::vector<uint8_t> EncodeSqIndex(const std::vector<TSqIndexRecord>& records);
+std::vector<uint8_t> EncodeSqIndex(std::span<const TSqIndexRecord> records);
 
 // The hash of a recipient name kept in the index.
 uint32_t SquishHash(std::string_view name);

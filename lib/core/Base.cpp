@@ -25,6 +25,27 @@ void AppendTagLine(const std::string& scanFile, const std::string& line) {
 
 } // namespace
 
+TMsgHandle TMsgCache::Find(int position) const {
+    auto it = Items.find(position);
+    return it == Items.end() ? nullptr : it->second;
+}
+
+void TMsgCache::Add(int position, TMsgHandle msg) {
+    if (Items.size() + 1 > Bound)
+        Trim();
+    Items.emplace(position, std::move(msg));
+}
+
+void TMsgCache::Trim() {
+    std::erase_if(Items, [](const auto& item) { return item.second.use_count() == 1; });
+    Bound = std::max(MsgCacheLimit, 2 * Items.size());
+}
+
+void TMsgCache::Clear() {
+    Items.clear();
+    Bound = MsgCacheLimit;
+}
+
 void ReportProgress(const TProgress& progress, size_t k, size_t n) {
     if (progress)
         progress(n <= 1 ? -1 : static_cast<int>(k * 100 / (n - 1)));

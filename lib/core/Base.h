@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tavro {
@@ -33,6 +34,30 @@ enum TBaseType : uint8_t { btMsg = 0, btSquish = 1, btJam = 2 };
 
 // The id of no message (what GetMsgId answers outside the range).
 constexpr TMsgId NoMsgId = 0xFFFFFFFF;
+
+// Message objects a base may keep without anyone holding them; a walk over a large area
+// must not keep them all.
+constexpr size_t MsgCacheLimit = 1024;
+
+// The messages a base has handed out, by position. Before a new one would make the cache
+// exceed its bound, the messages nobody else holds are let go, without writing anything. A
+// held message stays, so the same object keeps coming back for its position. Where more
+// than half the bound is held, the bound rises to twice what is held: holding many messages
+// must not make every new one walk the cache.
+class TMsgCache {
+public:
+    TMsgHandle Find(int position) const;
+    // `msg` must be new: the position is not cached.
+    void Add(int position, TMsgHandle msg);
+    void Clear();
+    size_t Size() const { return Items.size(); }
+
+private:
+    void Trim();
+
+    std::unordered_map<int, TMsgHandle> Items;
+    size_t Bound = MsgCacheLimit;
+};
 
 // One area's message storage. Messages are reached by position (0..GetCount()-1, storage
 // order) or by id (stays with the message, grows with storage order). Reference counted:
@@ -67,8 +92,11 @@ public:
 
     // --- listing ---
     virtual int GetCount() = 0;
-    // The message at a position with its header read (cached); null out of range.
-    virtual TCustomMsg* GetMsg(int position) = 0;
+    // The message at a position with its header read; null out of range. The same object
+    // while the cache keeps it, which it does at least while someone holds the handle. Rescan,
+    // Close and deletes empty the cache: a message held then stays valid, while its base lives,
+    // but is no longer the one its position answers.
+    virtual TMsgHandle GetMsg(int position) = 0;
     // NoMsgId out of range.
     virtual TMsgId GetMsgId(int position) = 0;
     // The last position whose id is not above `id`, 0 when none.
@@ -78,6 +106,8 @@ public:
     virtual bool HasUnread();
     // Rereads the list and empties the message cache.
     void Rescan();
+    // How many message objects the cache keeps.
+    size_t CachedMsgs() const { return Cache.Size(); }
     // Makes the next IsChanged answer true.
     virtual void Invalidate() = 0;
     virtual bool IsChanged() = 0;
@@ -150,6 +180,8 @@ protected:
 
     // The settings in use for scan files and path substitutions.
     const TGlobalSettings& CurrentSettings() const;
+    // The messages handed out, by position; emptied whenever positions may change.
+    TMsgCache Cache;
     // Squish keeps one record per id in its read-marks file.
     bool DropRepeatedReadings = false;
 

@@ -54,15 +54,43 @@ bool TCustomMsg::IsNetmail() const {
     return Base_ != nullptr && !Base_->NetmailTag.empty();
 }
 
+namespace {
+
+// The trimmed rest of a kludge line whose text after the ^A starts with `name`.
+bool KludgeValue(std::string_view line, std::string_view name, std::string& value) {
+    if (line.size() < name.size() + 1 || !EqualsNoCase(line.substr(1, name.size()), name))
+        return false;
+    value = Trim(line.substr(1 + name.size()));
+    return true;
+}
+
+} // namespace
+
 std::string TCustomMsg::GetKludge(std::string_view name) const {
-    for (const std::string& line : Kludges) {
-        if (line.size() < name.size() + 1)
-            continue;
-        std::string_view view(line);
-        if (EqualsNoCase(view.substr(1, name.size()), name))
-            return Trim(view.substr(1 + name.size()));
-    }
+    std::string value;
+    for (const std::string& line : Kludges)
+        if (KludgeValue(line, name, value))
+            return value;
     return {};
+}
+
+void TThreadKludgeScan::Add(std::string_view line) {
+    if (!HaveMsgId)
+        HaveMsgId = KludgeValue(line, "MSGID:", MsgId);
+    if (!HaveReply)
+        HaveReply = KludgeValue(line, "REPLY:", Reply);
+}
+
+void TCustomMsg::TakeThreadKludges() {
+    TThreadKludgeScan scan;
+    for (const std::string& line : Kludges) {
+        scan.Add(line);
+        if (scan.Complete())
+            break;
+    }
+    MsgIdKludge = std::move(scan.MsgId);
+    ReplyKludge = std::move(scan.Reply);
+    ThreadKludgesRead = true;
 }
 
 void TCustomMsg::ResolveAddresses() {

@@ -4,6 +4,7 @@
 #include "DateTime.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -98,9 +99,17 @@ public:
 
     // Empties the three line lists.
     void ClearText();
+    // Sets the thread kludges from Kludges as they are now.
+    void TakeThreadKludges();
 
     // False for a stored message whose text has not been read yet.
     bool Loaded = true;
+
+    // The trimmed values of the MSGID and REPLY kludges, as GetKludge answers them, for
+    // formats that keep kludges beside the header: threads are built without reading texts.
+    std::string MsgIdKludge;
+    std::string ReplyKludge;
+    bool ThreadKludgesRead = false;
 
 protected:
     // Reads the text of a stored message; called by the accessors while Loaded is false.
@@ -116,5 +125,22 @@ private:
 
     TCustomBase* Base_;
 };
+
+// The MSGID and REPLY values of kludge lines met in stored order, as GetKludge answers them:
+// the first line of each name counts.
+struct TThreadKludgeScan {
+    std::string MsgId;
+    std::string Reply;
+    bool HaveMsgId = false;
+    bool HaveReply = false;
+
+    // One kludge line in the display code page, starting with its ^A.
+    void Add(std::string_view line);
+    bool Complete() const { return HaveMsgId && HaveReply; }
+};
+
+// A message handed out by a base. The base caches it; a message someone still holds stays
+// valid and cached, one nobody holds may be freed to keep the cache small.
+using TMsgHandle = std::shared_ptr<TCustomMsg>;
 
 } // namespace tavro

@@ -72,6 +72,8 @@ void PatchLE32(const std::string& file, size_t at, uint32_t value) {
 
 struct TFidoFormat {
     static constexpr TBaseType Type = btMsg;
+    // Its kludges are in the text.
+    static constexpr bool KludgesWithHeader = false;
     static constexpr bool LockKeepsOutAppends = false;
     static constexpr bool LockKeepsOutReads = false;
     static std::string PathIn(const TTempDir& dir) { return dir.File("area"); }
@@ -92,6 +94,7 @@ struct TFidoFormat {
 
 struct TSquishFormat {
     static constexpr TBaseType Type = btSquish;
+    static constexpr bool KludgesWithHeader = true;
     static constexpr bool LockKeepsOutAppends = true;
     static constexpr bool LockKeepsOutReads = true;
     static std::string PathIn(const TTempDir& dir) { return dir.File("sq/area.sqd"); }
@@ -103,6 +106,7 @@ struct TSquishFormat {
 
 struct TJamFormat {
     static constexpr TBaseType Type = btJam;
+    static constexpr bool KludgesWithHeader = true;
     static constexpr bool LockKeepsOutAppends = true;
     static constexpr bool LockKeepsOutReads = true;
     static std::string PathIn(const TTempDir& dir) { return dir.File("jam/area.jhr"); }
@@ -237,6 +241,76 @@ TYPED_TEST(BaseContract, WrittenMessagesReadBackInOrder) {
     // Each stored message leaves its line for the tosser.
     const std::string scan = test::ReadFile(this->Dir.File("echotoss.log"));
     EXPECT_EQ(std::count(scan.begin(), scan.end(), '\n'), 3);
+}
+
+// A walk over more messages than the cache keeps, as the message list makes: the cache stays
+// bounded, while a message someone holds outlives every trim, a rescan and a delete whole.
+TYPED_TEST(BaseContract, AWalkKeepsTheCacheBoundedAndHeldMessagesWhole) {
+    const int count = static_cast<int>(MsgCacheLimit) + 50;
+    const std::vector<TMsgId> ids = this->Fill(count);
+    ASSERT_EQ(ids.size(), size_t(count));
+    TBaseRef base = this->Open();
+    TMsgHandle held = base->GetMsg(5);
+    const std::weak_ptr<TCustomMsg> unheld = base->GetMsg(6);
+    EXPECT_EQ(base->GetMsg(6).get(), unheld.lock().get()) << "cached while nobody holds it";
+    size_t most = 0;
+    for (int i = 0; i < count; ++i) {
+        ASSERT_NE(base->GetMsg(i), nullptr);
+        most = std::max(most, base->CachedMsgs());
+    }
+    EXPECT_LE(most, MsgCacheLimit);
+    EXPECT_TRUE(unheld.expired());
+    EXPECT_EQ(base->GetMsg(5), held);
+    EXPECT_EQ(held->Subject, "message 6");
+    EXPECT_EQ(held->FromName, "Ivan Petrov");
+
+    // Positions move, and the held message still reads its own text.
+    EXPECT_TRUE(base->DeleteMsg(ids[0]));
+    base->Rescan();
+    EXPECT_EQ(base->CachedMsgs(), 0u);
+    EXPECT_FALSE(held->Loaded);
+    EXPECT_EQ(BodyTexts(*held).front(), "message 6");
+    EXPECT_NE(base->GetMsg(5), held);
+    EXPECT_EQ(base->GetMsg(4)->Subject, "message 6");
+}
+
+// The thread links of a whole area come without reading a single text where the format keeps
+// its kludges beside the header.
+TYPED_TEST(BaseContract, ThreadKludgesComeWithTheHeader) {
+    const std::vector<TStringList> kludges = {
+        {"\x01MSGID: 2:5020/100.7 0badf00d", "\x01REPLY: 2:5030/200 12345678", "\x01PID: test"},
+        {"\x01PID: test", "\x01MSGID:   2:5020/100.7   cafe  "},
+        {},
+    };
+    {
+        TBaseRef base = this->Open();
+        ASSERT_TRUE(base->CreateIfMissing());
+        for (const TStringList& lines : kludges) {
+            auto msg = base->NewMsg();
+            msg->FromName = "Ivan Petrov";
+            msg->Subject = "thread";
+            msg->Kludges = lines;
+            msg->Body.emplace_back("text");
+            ASSERT_TRUE(msg->Save());
+        }
+    }
+    TBaseRef base = this->Open();
+    ASSERT_EQ(base->GetCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        TMsgHandle msg = base->GetMsg(i);
+        EXPECT_EQ(msg->ThreadKludgesRead, TypeParam::KludgesWithHeader);
+        EXPECT_FALSE(msg->Loaded);
+        const std::string msgId = msg->MsgIdKludge, reply = msg->ReplyKludge;
+        msg->GetKludges();
+        if (TypeParam::KludgesWithHeader) {
+            EXPECT_EQ(msgId, msg->GetKludge("MSGID:"));
+            EXPECT_EQ(reply, msg->GetKludge("REPLY:"));
+        }
+    }
+    EXPECT_EQ(base->GetMsg(0)->GetKludge("REPLY:"), "2:5030/200 12345678");
+    EXPECT_EQ(base->GetMsg(1)->GetKludge("MSGID:"), "2:5020/100.7   cafe");
+    EXPECT_EQ(base->GetMsg(2)->GetKludge("MSGID:"), "");
 }
 
 TYPED_TEST(BaseContract, LastReadAndReadMarksPerUser) {

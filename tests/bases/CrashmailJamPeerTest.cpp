@@ -110,7 +110,7 @@ TEST_F(CrashmailJamPeerTest, TossedEchomailReadsBack) {
     EXPECT_EQ(base.GetMsgId(0), 1u);
     EXPECT_EQ(base.GetMsgId(1), 2u);
 
-    TCustomMsg* first = base.GetMsg(0);
+    TMsgHandle first = base.GetMsg(0);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->FromName, Display("Иван Петров"));
     EXPECT_EQ(first->ToName, "All");
@@ -131,7 +131,7 @@ TEST_F(CrashmailJamPeerTest, TossedEchomailReadsBack) {
     // reads as scanned too.
     EXPECT_EQ(first->GetAttr(), atSnt | atScn);
 
-    TCustomMsg* second = base.GetMsg(1);
+    TMsgHandle second = base.GetMsg(1);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->FromName, "Sender Two");
     EXPECT_EQ(second->ToName, Display("Иван Петров"));
@@ -174,7 +174,7 @@ TEST_F(CrashmailJamPeerTest, TossedNetmailReadsBack) {
     base.Rescan();
     ASSERT_EQ(base.GetCount(), 1);
     EXPECT_EQ(base.GetMsgId(0), 1u);
-    TCustomMsg* msg = base.GetMsg(0);
+    TMsgHandle msg = base.GetMsg(0);
     ASSERT_NE(msg, nullptr);
     EXPECT_EQ(msg->FromName, "Point Three");
     EXPECT_EQ(msg->ToName, "Test Sysop");
@@ -271,12 +271,12 @@ TEST_F(CrashmailJamPeerTest, TossingKeepsWhatTavroWroteInItsNewBase) {
     // crashmail numbers on from the base message number and count Tavro's header keeps.
     EXPECT_EQ(base.GetMsgId(1), 2u);
     EXPECT_EQ(base.GetMsgId(2), 3u);
-    TCustomMsg* mine = base.GetMsg(0);
+    TMsgHandle mine = base.GetMsg(0);
     ASSERT_NE(mine, nullptr);
     EXPECT_EQ(mine->Subject, "Written first");
     EXPECT_EQ(BodyTexts(*mine), (std::vector<std::string>{Display("Тестовое сообщение")}));
     EXPECT_EQ(mine->GetAttr() & (atLoc | atSnt), atLoc);
-    TCustomMsg* tossed = base.GetMsg(2);
+    TMsgHandle tossed = base.GetMsg(2);
     ASSERT_NE(tossed, nullptr);
     EXPECT_EQ(tossed->FromName, "Sender Two");
     EXPECT_EQ(tossed->GetKludge("REPLY:"), "2:5020/1 0badf00d");
@@ -347,7 +347,7 @@ TEST_F(CrashmailJamPeerTest, MessageInTavrosNewBaseIsExported) {
     TJamBase base(header, EchoTag, "");
     base.Rescan();
     ASSERT_EQ(base.GetCount(), 1);
-    TCustomMsg* mine = base.GetMsg(0);
+    TMsgHandle mine = base.GetMsg(0);
     ASSERT_NE(mine, nullptr);
     EXPECT_EQ(mine->Subject, Display("Снова о базах JAM"));
     EXPECT_EQ(FormatIsoDateTime(mine->DateWritten), "2024-03-24T10:40:00");

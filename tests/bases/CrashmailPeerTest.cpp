@@ -128,7 +128,7 @@ TEST_F(CrashmailPeerTest, TossedEchomailReadsBack) {
     base.Rescan();
     ASSERT_EQ(base.GetCount(), 2);
 
-    TCustomMsg* first = base.GetMsg(0);
+    TMsgHandle first = base.GetMsg(0);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->FromName, "Sender One");
     EXPECT_EQ(first->ToName, "All");
@@ -143,7 +143,7 @@ TEST_F(CrashmailPeerTest, TossedEchomailReadsBack) {
     // Tossed echomail is marked sent so that no scan sends it back.
     EXPECT_EQ(first->GetAttr() & (atSnt | atLoc), atSnt);
 
-    TCustomMsg* second = base.GetMsg(1);
+    TMsgHandle second = base.GetMsg(1);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->FromName, Display("Иван Петров"));
     EXPECT_EQ(second->ToName, "Receiver");
@@ -234,7 +234,7 @@ TEST_F(CrashmailPeerTest, LocalMessageIsExported) {
     base.Rescan();
     ASSERT_EQ(base.GetCount(), 2);
     EXPECT_EQ(base.GetMsgId(0), 1u);
-    TCustomMsg* mine = base.GetMsg(1);
+    TMsgHandle mine = base.GetMsg(1);
     ASSERT_NE(mine, nullptr);
     EXPECT_EQ(mine->Subject, "Tavro subject");
     EXPECT_EQ(BodyTexts(*mine), LocalBody("Tavro subject"));
@@ -375,7 +375,7 @@ TEST_F(CrashmailPeerTest, NetmailIsRoutedThroughTheUplink) {
     ASSERT_EQ(test::Ids(base), (std::vector<TMsgId>{1, 2, 3}));
     for (int position = 1; position <= 2; ++position) {
         const TNetmail& netmail = netmails[position - 1];
-        TCustomMsg* msg = base.GetMsg(position);
+        TMsgHandle msg = base.GetMsg(position);
         ASSERT_NE(msg, nullptr);
         EXPECT_EQ(msg->Subject, netmail.Subject);
         EXPECT_EQ(BodyTexts(*msg), body(netmail));

@@ -240,7 +240,7 @@ TEST(FidoBase, SoftCRIsDroppedOrKeptAsTheAreaSays) {
         EXPECT_EQ(BodyTexts(*base->GetMsg(0)), (std::vector<std::string>{keep ? "x\x8Dy\xE0" : "xy\xE0"}));
         // Writing the text back applies the same rule.
         auto copy = base->NewMsg();
-        copy->Assign(base->GetMsg(0));
+        copy->Assign(base->GetMsg(0).get());
         ASSERT_TRUE(copy->Save());
         std::string data = test::ReadFile(dir.File("2.msg"));
         EXPECT_EQ(data.substr(FidoHeaderSize),
@@ -318,7 +318,7 @@ TEST(FidoBase, AssignKeepsTheHeaderFieldsTheModelDoesNotCover) {
         TOpenBase source(dir.File("from")), other(dir.File("to"));
         TFidoBase& target = sameBase ? *source.Base : *other.Base;
         auto copy = target.NewMsg();
-        copy->Assign(source->GetMsg(0));
+        copy->Assign(source->GetMsg(0).get());
         ASSERT_TRUE(copy->Save());
         // 1.msg's reply-to word is also where tossers keep their high-water mark.
         std::string data = test::ReadFile(dir.File(sameBase ? "from/8.msg" : "to/2.msg"));
@@ -342,7 +342,7 @@ TEST(FidoBase, DamagedFilesFailClearly) {
     // Gone between listing and reading: the header, then the text.
     MakeFiles(dir, {{"4.msg", RawMsg("x", "y\r")}, {"5.msg", RawMsg("z", "w\r")}});
     base->Rescan();
-    TCustomMsg* header = base->GetMsg(4);
+    TMsgHandle header = base->GetMsg(4);
     std::filesystem::remove(dir.File("4.msg"));
     std::filesystem::remove(dir.File("5.msg"));
     EXPECT_THROW(base->GetMsg(3), EFileError);
@@ -593,7 +593,7 @@ TEST(FidoBase, NetmailFromAZonedBaseGainsZoneAndPointKludges) {
         std::filesystem::create_directory(dir.File("netmail"));
         TOpenBase fido(dir.File("netmail"));
         auto copy = fido->NewMsg();
-        copy->Assign(squish->GetMsg(0));
+        copy->Assign(squish->GetMsg(0).get());
         ASSERT_TRUE(copy->Save());
         fido->Rescan();
         TCustomMsg& read = *fido->GetMsg(0);

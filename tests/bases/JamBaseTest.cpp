@@ -211,7 +211,7 @@ TEST(JamBase, FieldLimits) {
     msg->Kludges = {"\x01MSGID: " + longId, "\x01PID: " + std::string(60, 'p')};
     ASSERT_TRUE(msg->Save());
     base->Rescan();
-    auto* read = static_cast<TJamMsg*>(base->GetMsg(0));
+    auto read = std::static_pointer_cast<TJamMsg>(base->GetMsg(0));
     EXPECT_EQ(read->FromName, std::string(99, 'F'));
     EXPECT_EQ(read->GetKludges(),
               (TStringList{"\x01MSGID: " + longId.substr(0, 99), "\x01PID: " + std::string(39, 'p')}));
@@ -461,6 +461,19 @@ TEST(JamBase, DamagedBasesFailWithoutFurtherDamage) {
          Works},
         {"more active than indexed", [](const TTempDir& d) { Patch(d, "area.jhr", 12, 1000000); }, Works,
          Works, Works},
+        // A count that disagrees with the index makes the list read every header.
+        {"message header without signature, count short",
+         [](const TTempDir& d) {
+             PatchHeader(d, 1, jhSignature, 0);
+             Patch(d, "area.jhr", 12, 1);
+         },
+         Fails, Fails, Works},
+        {"index record past the headers, count short",
+         [](const TTempDir& d) {
+             Patch(d, "area.jdx", 12, 0x7FFFFFF0);
+             Patch(d, "area.jhr", 12, 1);
+         },
+         Fails, Fails, Works},
         {"partial index record",
          [](const TTempDir& d) {
              test::WriteFile(d.File("area.jdx"), test::ReadFile(d.File("area.jdx")) + "xyz");
@@ -546,7 +559,7 @@ TEST(JamBase, ForeignSubfieldsSurviveAJamToJamCopy) {
 
     TOpenBase source(dir.File("area.jhr"));
     ASSERT_EQ(Ids(*source.Base), (std::vector<TMsgId>{100}));
-    auto& read = *static_cast<TJamMsg*>(source->GetMsg(0));
+    auto& read = *std::static_pointer_cast<TJamMsg>(source->GetMsg(0));
     EXPECT_EQ(read.FromName, "Ivan Petrov");
     EXPECT_EQ(read.ToName, "All");
     EXPECT_EQ(read.Subject, "Literal");
@@ -604,7 +617,7 @@ TEST(JamBase, CopyKeepsReplyLinksOnlyWithinItsBase) {
         PatchHeader(dir, 1, jhReply1st, 3);
         PatchHeader(dir, 1, jhReplyNext, 77);
         TOpenBase source(dir.File("area.jhr"));
-        auto* msg = static_cast<TJamMsg*>(source->GetMsg(1));
+        auto msg = std::static_pointer_cast<TJamMsg>(source->GetMsg(1));
         if (c.sourceDeleted)
             PutLE32(&msg->Header[jhAttribute], GetLE32(&msg->Header[jhAttribute]) | JamDeleted);
 
@@ -612,7 +625,7 @@ TEST(JamBase, CopyKeepsReplyLinksOnlyWithinItsBase) {
         TOpenBase other(dir.File("copy.jhr"));
         TJamBase& target = c.sameBase ? *source.Base : *other.Base;
         auto copy = target.NewMsg();
-        copy->Assign(msg);
+        copy->Assign(msg.get());
         EXPECT_EQ(GetLE32(&static_cast<TJamMsg&>(*copy).Header[jhAttribute]) & JamDeleted, 0u)
             << "a copy is live before it is stored";
         ASSERT_TRUE(copy->Save());

@@ -191,7 +191,7 @@ TEST(SquishBase, HeaderFieldsAreReadAsStored) {
     test::WriteFile(sqd, data);
 
     TOpenBase base(sqd);
-    auto* msg = static_cast<TSquishMsg*>(base->GetMsg(0));
+    auto msg = std::static_pointer_cast<TSquishMsg>(base->GetMsg(0));
     EXPECT_EQ(msg->ReplyTo, 77u);
     EXPECT_EQ(msg->Replies, (std::vector<TMsgId>{5, 9}));
     EXPECT_EQ(msg->DateWritten, EncodeDateTime(2021, 2, 7, 13, 14, 15));
@@ -199,10 +199,10 @@ TEST(SquishBase, HeaderFieldsAreReadAsStored) {
 
     // A copy keeps the header bits the model does not name, and loses the reply links.
     auto copy = base->NewMsg();
-    copy->Assign(msg);
+    copy->Assign(msg.get());
     ASSERT_TRUE(copy->Save());
     base->Rescan();
-    auto* stored = static_cast<TSquishMsg*>(base->GetMsg(1));
+    auto stored = std::static_pointer_cast<TSquishMsg>(base->GetMsg(1));
     EXPECT_EQ(GetLE32(&stored->Header[smAttr]), 0x00010000u | 0x80000000u | 0x1u);
     EXPECT_EQ(stored->ReplyTo, 0u);
     EXPECT_TRUE(stored->Replies.empty());
@@ -530,7 +530,7 @@ TEST(SquishBase, ListedMessageSavesBeforeItsTextIsRead) {
     msg->Tail = {"SEEN-BY: 5020/1"};
     ASSERT_TRUE(msg->Save());
     base->Rescan();
-    TCustomMsg* listed = base->GetMsg(0);
+    TMsgHandle listed = base->GetMsg(0);
     ASSERT_FALSE(listed->Loaded);
     // Reading the text must not wait for the write lock the save itself takes.
     test::TRecordingUi ui;
@@ -564,4 +564,65 @@ TEST(SquishBase, HeaderAddressesOutliveLoadingTheText) {
     // The text has nothing to say about the addresses: the header's stay.
     EXPECT_EQ(read.FromAddr.ToStr(), "2:5020/100.7");
     EXPECT_EQ(read.ToAddr.ToStr(), "1:5030/200.1");
+}
+
+// The thread kludges are read with the header as far as the start of the text tells where the
+// kludges end; where it cannot, they wait for the text, and agree with it either way.
+TEST(SquishBase, ThreadKludgesFromTheControlInformationAndTheTextStart) {
+    struct TCase {
+        const char* Name;
+        TStringList Kludges;
+        std::vector<std::string> Body;
+        bool WithHeader;
+        std::string MsgId;
+        std::string Reply;
+    };
+    const std::vector<TCase> cases = {
+        {"kludges go on at the start of the text",
+         {"\x01MSGID: 1:2/3 a"},
+         {"\x01REPLY: 1:2/4 b", "text"},
+         true,
+         "1:2/3 a",
+         "1:2/4 b"},
+        {"no text at all", {"\x01PID: x"}, {}, true, "", ""},
+        {"the first kludge wins", {"\x01msgid: first", "\x01MSGID: second"}, {"text"}, true, "first", ""},
+        {"a kludge of the text runs past the start",
+         {},
+         {"\x01X-LONG: " + std::string(100, 'x'), "\x01MSGID: 1:2/3 late", "text"},
+         false,
+         "1:2/3 late",
+         ""},
+        {"control information longer than a header read",
+         {"\x01X-BIG: " + std::string(20000, 'x'), "\x01REPLY: 1:2/3 big"},
+         {"text"},
+         false,
+         "",
+         "1:2/3 big"},
+    };
+    TTempDir dir;
+    TOpenBase base(dir.File("area.sqd"));
+    for (const TCase& c : cases) {
+        auto msg = base->NewMsg();
+        msg->Kludges = c.Kludges;
+        for (const std::string& line : c.Body)
+            msg->Body.emplace_back(line);
+        ASSERT_TRUE(msg->Save()) << c.Name;
+    }
+    base->Rescan();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const TCase& c = cases[i];
+        SCOPED_TRACE(c.Name);
+        TMsgHandle msg = base->GetMsg(static_cast<int>(i));
+        EXPECT_FALSE(msg->Loaded);
+        EXPECT_EQ(msg->ThreadKludgesRead, c.WithHeader);
+        if (c.WithHeader) {
+            EXPECT_EQ(msg->MsgIdKludge, c.MsgId);
+            EXPECT_EQ(msg->ReplyKludge, c.Reply);
+        }
+        msg->GetKludges();
+        EXPECT_TRUE(msg->ThreadKludgesRead);
+        EXPECT_EQ(msg->MsgIdKludge, c.MsgId);
+        EXPECT_EQ(msg->ReplyKludge, c.Reply);
+        EXPECT_EQ(msg->GetKludge("MSGID:"), c.MsgId);
+    }
 }

@@ -29,7 +29,7 @@ public:
     }
 
     int GetCount() override { return static_cast<int>(Listed.size()); }
-    TCustomMsg* GetMsg(int) override { return nullptr; }
+    TMsgHandle GetMsg(int) override { return nullptr; }
     TMsgId GetMsgId(int position) override {
         return position >= 0 && position < GetCount() ? Listed[static_cast<size_t>(position)] : NoMsgId;
     }

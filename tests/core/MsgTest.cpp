@@ -16,7 +16,7 @@ public:
     std::vector<TCustomMsg*> Written;
 
     int GetCount() override { return 0; }
-    TCustomMsg* GetMsg(int) override { return nullptr; }
+    TMsgHandle GetMsg(int) override { return nullptr; }
     TMsgId GetMsgId(int) override { return NoMsgId; }
     void SetLastRead(TMsgId) override {}
     TMsgId GetLastRead() override { return 0; }
