@@ -1,8 +1,7 @@
 #include "ConfigOpen.h"
 
 #include "config/Config.h"
-#include "config/ConfigFile.h"
-#include "config/UsersFile.h"
+#include "config/ProgramFiles.h"
 #include "core/CodePage.h"
 #include "core/ConfigDir.h"
 
@@ -20,9 +19,7 @@ std::string ConfigHome(const TArguments& arguments) {
 }
 
 void LoadConfigAndUsers(TConfig& config, const std::string& dir) {
-    // The users refer to areas by their position, so the main file comes first.
-    LoadConfig(config, ConfigFileName(dir));
-    LoadUsers(config, UsersFileName(dir));
+    LoadProgramFiles(config, dir);
 }
 
 namespace {

@@ -16,8 +16,8 @@ namespace tavro::cli {
 // The configuration directory: --home when given, else ConfigDir().
 std::string ConfigHome(const TArguments& arguments);
 
-// Loads the areas and the users of `dir`. Missing files leave the lists empty; a damaged
-// file throws EConfigError.
+// Loads the program's files from `dir` as the program does. Missing files leave the lists
+// empty; a damaged file throws EConfigError.
 void LoadConfigAndUsers(TConfig& config, const std::string& dir);
 
 // Configuration text (display code page) as UTF-8 on one line: tabs and line breaks become

@@ -18,6 +18,7 @@
 #include "config/ConfigLock.h"
 #include "config/ConfigSave.h"
 #include "config/NodelistZone.h"
+#include "config/ProgramFiles.h"
 #include "config/TosserImport.h"
 #include "config/User.h"
 #include "config/UsersFile.h"
@@ -90,10 +91,7 @@ bool TMainForm::LoadConfiguration() {
         const std::string dir = ConfigHome();
         TakeRunLock(dir);
         TConfig& config = Config();
-        LoadConfig(config, ConfigFileName(dir));
-        NodelistIndex().LoadNodelistIndex();
-        LoadUsers(config, UsersFileName(dir));
-        LoadAddressBook(config, AddressBookFileName(dir));
+        LoadProgramFiles(config, dir, [] { NodelistIndex().LoadNodelistIndex(); });
         if (config.Settings.AutoLoadConfig)
             ReportStartupImport(ImportTosserConfig(config, dir));
         return true;
@@ -175,10 +173,7 @@ TUser* TMainForm::UserFromArguments() const {
         int32_t id = 0;
         if (!StrToInt(argument.mid(5).toStdString(), id))
             return nullptr;
-        for (const auto& user : Config().Users)
-            if (user->UserId == id)
-                return user.get();
-        return nullptr;
+        return FindUserById(Config(), id);
     }
     return nullptr;
 }

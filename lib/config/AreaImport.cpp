@@ -54,8 +54,7 @@ TEcho& TAreaImport::Take(std::string_view tag, bool* created) {
     if (created)
         *created = echo == nullptr;
     if (!echo) {
-        Config_.Echoes.push_back(std::make_unique<TEcho>());
-        echo = Config_.Echoes.back().get();
+        echo = &Config_.AddEcho();
         ByTag.emplace(UpperCaseAscii(tag), echo);
     }
     echo->Name = std::string(tag);

@@ -32,6 +32,12 @@ void TConfig::CreateDefaultTemplates() {
         Settings.ConfirmExit = true;
 }
 
+TEcho& TConfig::AddEcho() {
+    Echoes.push_back(std::make_unique<TEcho>());
+    Echoes.back()->Settings = &Settings;
+    return *Echoes.back();
+}
+
 std::unique_ptr<TUser> TConfig::NewUser() const {
     return std::make_unique<TUser>(DefaultTemplates);
 }

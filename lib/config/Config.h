@@ -36,6 +36,8 @@ public:
 
     // Creates the eleven built-in templates and sets the settings they go with.
     void CreateDefaultTemplates();
+    // A new area at the end of the list; its base writes scan files by these settings.
+    TEcho& AddEcho();
     // A new user with the built-in templates in its slots.
     std::unique_ptr<TUser> NewUser() const;
 

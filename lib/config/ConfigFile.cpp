@@ -62,7 +62,7 @@ void WriteTemplates(TCfgWriter& out, const TConfig& config) {
 void ReadAreas(TCfgReader& in, TConfig& config, bool withDefCC) {
     const size_t count = in.Count(MinAreaRecord + (withDefCC ? 4 : 0));
     for (size_t i = 0; i < count; ++i) {
-        auto echo = std::make_unique<TEcho>();
+        TEcho* echo = &config.AddEcho();
         echo->Name = in.String();
         echo->Origin = in.String();
         echo->EchoType = in.Byte();
@@ -73,7 +73,6 @@ void ReadAreas(TCfgReader& in, TConfig& config, bool withDefCC) {
         echo->Path = in.String();
         if (withDefCC)
             echo->DefCC = in.String();
-        config.Echoes.push_back(std::move(echo));
     }
 }
 

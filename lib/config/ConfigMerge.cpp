@@ -79,8 +79,7 @@ void MergeAreas(TConfig& config, const TConfig& base, const TConfig& theirs) {
             AssignArea(*mine, *other);
             break;
         case TTake::Add:
-            config.Echoes.push_back(std::make_unique<TEcho>());
-            AssignArea(*config.Echoes.back(), *other);
+            AssignArea(config.AddEcho(), *other);
             break;
         default:
             break;
@@ -142,8 +141,7 @@ std::unique_ptr<TConfig> Shadow(const TConfig& config) {
     for (size_t i = size_t(std::max(config.BuiltInTemplateCount, 0)); i < config.Templates.size(); ++i)
         shadow->Templates.push_back(std::make_unique<TTemplate>(*config.Templates[i]));
     for (const auto& echo : config.Echoes) {
-        shadow->Echoes.push_back(std::make_unique<TEcho>());
-        shadow->Echoes.back()->Name = echo->Name;
+        shadow->AddEcho().Name = echo->Name;
     }
     return shadow;
 }

@@ -18,9 +18,11 @@ TBaseRef TEcho::GetBase() {
     } catch (const std::exception&) {
         Base_.Reset();
     }
-    // Scan files and path substitutions are the program's settings as they are at each write.
-    if (Base_)
+    if (Base_) {
         Base_->DoNotIgnoreSoftCR = (Flags & efKeepSoftCR) != 0;
+        // Read at each write, so a changed setting counts at once.
+        Base_->ScanSettings = Settings;
+    }
     return Base_;
 }
 

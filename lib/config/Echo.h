@@ -19,6 +19,8 @@ enum TEchoFlag : uint8_t {
 };
 
 // One configured message area. It opens its base on first use and holds one reference.
+struct TGlobalSettings;
+
 class TEcho {
 public:
     TEcho() = default;
@@ -35,6 +37,9 @@ public:
     TAddress Address;
     std::string Path;
     std::string DefCC;
+    // The settings of the configuration that holds the area (scan files, path
+    // substitutions); null for the program's.
+    const TGlobalSettings* Settings = nullptr;
 
     // A reference to the area's base, made first when there is none; empty for a base type
     // without storage. Opening creates no file.
