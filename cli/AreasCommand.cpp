@@ -2,9 +2,8 @@
 #include "Command.h"
 #include "ConfigOpen.h"
 
-#include "bases/BaseFactory.h"
 #include "config/Config.h"
-#include "core/FileUtils.h"
+#include "reader/AreaState.h"
 
 namespace tavro::cli {
 
@@ -45,29 +44,20 @@ const TUser* UserWithId(const TConfig& config, int id) {
     return nullptr;
 }
 
-// The message count and unread state for the user, as the reader finds them when it
-// lists the area; a base that cannot be read is locked, as the reader shows it.
+// The message count and unread state for the user, as the reader lists the area.
 std::string BaseColumns(TEcho& echo, int userId, const std::string& userName) {
-    // Looked at first: a *.MSG base opened on a missing directory would report it.
-    if (HasStorageClass(echo.BaseType) &&
-        !BaseExists(static_cast<TBaseType>(echo.BaseType), NormalizeSeparators(echo.Path)))
+    const TAreaState state = InspectArea(echo, userId, userName);
+    // One base at a time, however many areas there are.
+    echo.CloseBase();
+    switch (state.Kind) {
+    case TAreaState::Missing:
         return "missing\tmissing";
-    try {
-        TBaseRef base = echo.GetBase();
-        if (!base)
-            return "locked\tlocked";
-        base->SetUser(userId, userName);
-        if (base->IsChanged())
-            base->Rescan();
-        const int count = base->GetCount();
-        const bool unread = base->HasUnread();
-        // One base at a time, however many areas there are.
-        echo.CloseBase();
-        return std::to_string(count) + (unread ? "\tyes" : "\tno");
-    } catch (const std::exception&) {
-        echo.CloseBase();
+    case TAreaState::Locked:
         return "locked\tlocked";
+    case TAreaState::Ready:
+        break;
     }
+    return std::to_string(state.Count) + (state.Unread ? "\tyes" : "\tno");
 }
 
 int Areas(const std::vector<std::string>& args, std::ostream& out) {

@@ -6,10 +6,12 @@ int RunSysInfo(const std::vector<std::string>& args, std::ostream& out, std::ost
 int RunDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunCopy(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunShow(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunAreas(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunUsers(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunNodelist(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunDemo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 const std::vector<TCommand>& Commands() {
     static const std::vector<TCommand> commands = {
@@ -17,6 +19,8 @@ const std::vector<TCommand>& Commands() {
          "dump PATH [--type T] [--user N [--user-name NAME]] [--ids LIST]\n"
          "       [--start POS] [--count N] [--keep-softcr | --raw]",
          "print the messages of a message base as JSON", RunDump},
+        {"list", "list PATH [--type T] [--threads] [--sort no|from|to|subj|date] [--user N [--user-name NAME]]",
+         "print the message list as the reader shows it, one tab-separated row per message", RunList},
         {"copy", "copy SRC DST [--ids LIST] [--move] [--type T] [--to-type T]",
          "copy or move messages into another message base, creating it when missing", RunCopy},
         {"show", "show PATH POSITION [--type T] [--kludges] [--width N] [--color] [--keep-softcr]",
@@ -30,6 +34,8 @@ const std::vector<TCommand>& Commands() {
          "nodelist compile [--dir DIR] [--mask MASK]... [--home DIR]\n"
          "       nodelist find ADDRESS | --name NAME [--dir DIR] [--home DIR]",
          "compile the nodelists into an index; find a node by address or sysop name", RunNodelist},
+        {"demo", "demo DIR",
+         "write a demo home (a user, areas with threaded mail, a nodelist) into a new or empty DIR", RunDemo},
         {"sysinfo", "sysinfo", "print the version and the system information a bug report carries",
          RunSysInfo},
     };
