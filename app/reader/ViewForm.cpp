@@ -1,8 +1,12 @@
 #include "ViewForm.h"
 
+#include "AreaTree.h"
+#include "MsgListModel.h"
+#include "MsgListPane.h"
 #include "SelectUserDialog.h"
 #include "ViewLayout.h"
 #include "ViewerActions.h"
+#include "ViewerArea.h"
 #include "ViewerPanes.h"
 #include "ViewerStatusBar.h"
 #include "ViewerTray.h"
@@ -11,6 +15,7 @@
 #include "config/Config.h"
 #include "config/Echo.h"
 #include "config/NetmailArea.h"
+#include "config/TreeInfo.h"
 #include "config/User.h"
 #include "core/ConfigDir.h"
 
@@ -25,6 +30,7 @@
 #include <QSettings>
 #include <QStatusTipEvent>
 #include <QSystemTrayIcon>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QUrl>
@@ -48,6 +54,7 @@ TViewForm::TViewForm(QWidget* parent) : QMainWindow(parent) {
     setStatusBar(Status);
     Tray = new TViewerTray(this);
     resize(960, 680);
+    BuildReader();
     ConnectCommands();
     RebuildFallbackNetmailArea();
     RestoreLayout();
@@ -66,6 +73,12 @@ void TViewForm::ConnectCommands() {
     connect(Action(QStringLiteral("FullScreenAction")), &QAction::toggled, this,
             &TViewForm::FullScreenToggled);
     connect(Action(QStringLiteral("BigTreeAction")), &QAction::toggled, this, &TViewForm::BigTreeToggled);
+    connect(Action(QStringLiteral("ThreadModeAction")), &QAction::toggled, this,
+            [this](bool on) { Area_->SetThreads(on); });
+    connect(Action(QStringLiteral("RescanAction")), &QAction::triggered, this, [this] {
+        AreaTree_->RescanAreas();
+        AreaTree_->Repaint();
+    });
     connect(Action(QStringLiteral("SelectUserAction")), &QAction::triggered, this, [this] {
         if (TUser* user = SelectUser(this))
             SetCurrentUser(user);
@@ -74,9 +87,41 @@ void TViewForm::ConnectCommands() {
             [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageUrl))); });
 }
 
+void TViewForm::BuildReader() {
+    AreaTree_ = new TAreaTree(Panes_->Tree(), this);
+    ListPane_ = new TMsgListPane(Panes_->List(), Panes_->ListModel(), this);
+    ListPane_->ShowProgress = [this](int percent) { ShowProgress(percent); };
+    ListPane_->HideProgress = [this] {
+        HideProgress();
+        SetStatusText(2, QString());
+    };
+    Area_ = new TViewerArea(AreaTree_, ListPane_, Panes_->MsgView(), this);
+    connect(Area_, &TViewerArea::CaptionChanged, this, &TViewForm::SetCaption);
+    connect(Area_, &TViewerArea::CommandsChanged, this, &TViewForm::UpdateActions);
+    connect(AreaTree_, &TAreaTree::StatusText, this, [this](const QString& text) { SetStatusText(2, text); });
+    connect(AreaTree_, &TAreaTree::Activated, this, &TViewForm::ShowOpenedArea);
+}
+
+// Enter or a double click on an area: on to its text.
+void TViewForm::ShowOpenedArea() {
+    if (!Area_->OpenEcho())
+        return;
+    if (FullScreen())
+        Panes_->ShowAlone(TViewerPanes::pnMessage);
+    Panes_->MsgView()->setFocus();
+}
+
+void TViewForm::SetCaption(const QString& name, bool hasNode) {
+    setWindowTitle(hasNode ? Caption + QStringLiteral(": ") + name : Caption + QLatin1Char(' '));
+}
+
 void TViewForm::UpdateActions() {
     TCommandState state;
     state.User = CurrentUser_ != nullptr;
+    TTreeInfo* node = Area_ ? Area_->OpenNode() : nullptr;
+    state.Area = Area_ && Area_->OpenEcho() && node && !node->Locked;
+    state.Messages = state.Area && Panes_->ListModel()->rowCount() > 0;
+    state.Message = state.Messages && ListPane_->CurrentPosition() >= 0;
     Actions->Update(state);
 }
 
@@ -105,6 +150,7 @@ void TViewForm::FullScreenToggled(bool on) {
     Panes_->ShowAlone(-1);
     if (FocusBeforeFullScreen)
         FocusBeforeFullScreen->setFocus();
+    ListPane_->ScrollCurrentIntoView();
 }
 
 void TViewForm::BigTreeToggled(bool on) {
@@ -113,13 +159,16 @@ void TViewForm::BigTreeToggled(bool on) {
     Panes_->SetBigTree(on);
     if (focus)
         focus->setFocus();
+    ListPane_->ScrollCurrentIntoView();
 }
 
 void TViewForm::SetCurrentUser(TUser* user) {
     if (user == CurrentUser_)
         return;
     CurrentUser_ = user;
-    setWindowTitle(user ? QStringLiteral("%1 - %2").arg(Caption, ToQt(user->Name)) : Caption);
+    Area_->SetUser(user);
+    if (!user)
+        setWindowTitle(Caption);
     UpdateActions();
 }
 
@@ -197,6 +246,8 @@ void TViewForm::closeEvent(QCloseEvent* event) {
         return;
     if (Tray->Icon())
         Tray->Icon()->hide();
+    // The open area's last-read pointer and marks are written now, not at some later exit.
+    Area_->CloseOpenBase();
     emit Closed();
 }
 

@@ -13,7 +13,10 @@ class TUser;
 
 namespace tavro::app {
 
+class TAreaTree;
+class TMsgListPane;
 class TViewerActions;
+class TViewerArea;
 class TViewerPanes;
 class TViewerStatusBar;
 class TViewerTray;
@@ -54,6 +57,9 @@ public:
 
     QAction* Action(const QString& name) const;
     TViewerPanes* Panes() const { return Panes_; }
+    TAreaTree* AreaTree() const { return AreaTree_; }
+    TMsgListPane* ListPane() const { return ListPane_; }
+    TViewerArea* Area() const { return Area_; }
     TViewerStatusBar* StatusBar() const { return Status; }
 
     bool ShowKludges() const;
@@ -83,8 +89,14 @@ private:
     void RestoreGeometry(const TViewLayout& layout);
     void RestoreToolbar(const TViewLayout& layout);
     void ExecuteOnce(const QString& action, bool when);
+    void BuildReader();
+    void SetCaption(const QString& name, bool hasNode);
+    void ShowOpenedArea();
 
     TViewerPanes* Panes_ = nullptr;
+    TAreaTree* AreaTree_ = nullptr;
+    TMsgListPane* ListPane_ = nullptr;
+    TViewerArea* Area_ = nullptr;
     TViewerActions* Actions = nullptr;
     TViewerStatusBar* Status = nullptr;
     TViewerTray* Tray = nullptr;

@@ -153,7 +153,7 @@ std::vector<TViewerCommand> MakeCommands() {
         {"MarkAllReadAction", "Mark all read", "Ctrl+Shift+A", "", {}, N::Messages, 0, false, false},
         // Options
         {"SelectUserAction", "Select &user", "F12", "", I::SelectUser, N::Nothing, 1900, false, true},
-        {"RescanAction", "Rescan", "F5", "Rescan all echos", I::Rescan, N::User, 1290, false, false},
+        {"RescanAction", "Rescan", "F5", "Rescan all echos", I::Rescan, N::User, 1290, false, true},
         {"SetupAction", "&Setup", "", "", I::Setup, N::Nothing, 60, false, false},
         {"AddrBookAction", "&Address book", "", "Address book", I::AddressBook, N::Nothing, 1300, false,
          false},

@@ -1,10 +1,11 @@
 #include "ViewerPanes.h"
 
+#include "MsgListModel.h"
+
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHeaderView>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QTextEdit>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -51,20 +52,16 @@ TViewerPanes::TViewerPanes(QWidget* parent) : QWidget(parent) {
 }
 
 void TViewerPanes::BuildTree() {
-    VT = new QTreeWidget;
+    VT = new TAreaTreeView;
     VT->setObjectName(QStringLiteral("VT"));
-    VT->setColumnCount(1);
-    VT->setHeaderHidden(true);
     LeftPanel = MakePanel(QStringLiteral("LeftPanel"), VT);
 }
 
 void TViewerPanes::BuildList() {
     MT = new QTreeView;
     MT->setObjectName(QStringLiteral("MT"));
-    auto* model = new QStandardItemModel(0, 5, MT);
-    model->setHorizontalHeaderLabels({QStringLiteral("\u2116"), QStringLiteral("From"), QStringLiteral("To"),
-                                      QStringLiteral("Subj"), QStringLiteral("Date")});
-    MT->setModel(model);
+    Model = new TMsgListModel(MT);
+    MT->setModel(Model);
     MT->setRootIsDecorated(false);
     MT->setUniformRowHeights(true);
     MT->setAllColumnsShowFocus(true);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AreaTreeView.h"
+
 #include <QList>
 #include <QWidget>
 
@@ -10,6 +12,8 @@ class QTreeView;
 class QTreeWidget;
 
 namespace tavro::app {
+
+class TMsgListModel;
 
 // The three panes of the reader window: the area tree (left), the message list (upper
 // right) and the message pane (header and text, lower right), with splitters between them.
@@ -24,8 +28,9 @@ public:
 
     explicit TViewerPanes(QWidget* parent = nullptr);
 
-    QTreeWidget* Tree() const { return VT; }
+    TAreaTreeView* Tree() const { return VT; }
     QTreeView* List() const { return MT; }
+    TMsgListModel* ListModel() const { return Model; }
     QFrame* InfoPanel() const { return InfoPanel_; }
     QTextEdit* MsgView() const { return MsgView_; }
 
@@ -58,8 +63,9 @@ private:
     QWidget* LeftPanel = nullptr;
     QWidget* TopPanel = nullptr;
     QWidget* MessagePanel = nullptr;
-    QTreeWidget* VT = nullptr;
+    TAreaTreeView* VT = nullptr;
     QTreeView* MT = nullptr;
+    TMsgListModel* Model = nullptr;
     QFrame* InfoPanel_ = nullptr;
     QTextEdit* MsgView_ = nullptr;
     QSplitter* HSplitter = nullptr; // tree | list, or tree | (list / message)

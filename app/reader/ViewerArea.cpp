@@ -1,0 +1,198 @@
+#include "ViewerArea.h"
+
+#include "AreaTree.h"
+#include "MsgListModel.h"
+#include "MsgListPane.h"
+#include "widgets/QtText.h"
+
+#include "config/Echo.h"
+#include "config/TreeInfo.h"
+#include "config/User.h"
+
+#include <QEvent>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeView>
+
+namespace tavro::app {
+
+TViewerArea::TViewerArea(TAreaTree* tree, TMsgListPane* list, QTextEdit* text, QObject* parent)
+    : QObject(parent), Tree(tree), List(list), Text(text), Timer(new QTimer(this)) {
+    connect(Tree, &TAreaTree::FocusLeaving, this, [this] { CloseOpenBase(); });
+    connect(Tree, &TAreaTree::NodeFocused, this, &TViewerArea::NodeFocused);
+    connect(Tree, &TAreaTree::AreaLocked, this, [this](TTreeInfo* node) {
+        if (node == Node)
+            List->ClearMessageList();
+    });
+    connect(List, &TMsgListPane::ReadFailed, this, &TViewerArea::MarkLocked);
+    connect(List, &TMsgListPane::CurrentChanged, this, &TViewerArea::ShowMessage);
+    List->View()->viewport()->installEventFilter(this);
+    connect(Timer, &QTimer::timeout, this, &TViewerArea::UpdateStep);
+    Timer->start(UpdateIntervalMs);
+}
+
+TCustomBase* TViewerArea::Base() const {
+    return Echo ? Echo->Base() : nullptr;
+}
+
+void TViewerArea::SetUser(TUser* user) {
+    if (user == User_)
+        return;
+    CloseOpenBase();
+    Node = nullptr;
+    Echo = nullptr;
+    User_ = user;
+    List->ClearMessageList();
+    Tree->SetUser(user);
+    if (user) {
+        List->ApplyUserLook(*user);
+        Tree->RescanAreas();
+        Tree->FocusFirst();
+    }
+    if (!Node)
+        NodeFocused(nullptr);
+}
+
+void TViewerArea::CloseOpenBase() {
+    if (TCustomBase* base = Base())
+        base->Close();
+}
+
+void TViewerArea::NodeFocused(TTreeInfo* node) {
+    Node = node;
+    Echo = nullptr;
+    emit CaptionChanged(node ? ToQt(node->Name) : QString(), node != nullptr);
+    List->Model()->SetMarked({});
+    if (!node || node->IsFolder() || !User_) {
+        List->ClearMessageList();
+        emit CommandsChanged();
+        return;
+    }
+    OpenArea(node);
+}
+
+void TViewerArea::OpenArea(TTreeInfo* node) {
+    node->Locked = false;
+    Echo = node->Echo;
+    try {
+        TCustomBase* base = Echo->GetBase().Get();
+        if (!base)
+            throw EFileError("no storage for the area's base type", 0);
+        base->SetUser(User_->UserId, User_->Name);
+        if (base->IsChanged())
+            base->Rescan();
+        Refill();
+    } catch (const std::exception&) {
+        MarkLocked();
+    }
+    emit CommandsChanged();
+}
+
+void TViewerArea::Refill() {
+    Filling = true;
+    try {
+        List->FillMessageList(Base(), *User_, Threads_);
+    } catch (...) {
+        Filling = false;
+        throw;
+    }
+    Filling = false;
+}
+
+void TViewerArea::MarkLocked() {
+    if (!Node || Node->IsFolder())
+        return;
+    List->ClearMessageList();
+    Tree->MarkAreaLocked(Node);
+    emit CommandsChanged();
+}
+
+void TViewerArea::SetThreads(bool on) {
+    Threads_ = on;
+    if (!Echo || (Node && Node->Locked))
+        return;
+    try {
+        Refill();
+    } catch (const std::exception&) {
+        MarkLocked();
+    }
+    emit CommandsChanged();
+}
+
+void TViewerArea::KeepCurrent() {
+    if (Filling)
+        return;
+    if (!Echo) {
+        if (List->Model()->rowCount() > 0)
+            List->ClearMessageList();
+        return;
+    }
+    // A tosser holding the base must not make every paint wait; the update step retries.
+    if (Node->Locked)
+        return;
+    try {
+        TCustomBase* base = Base();
+        if (base && base->IsChanged()) {
+            base->Rescan();
+            Refill();
+            emit CommandsChanged();
+        }
+    } catch (const std::exception&) {
+        MarkLocked();
+    }
+}
+
+void TViewerArea::UpdateStep() {
+    TCustomBase* base = Base();
+    if (!base || !Node)
+        return;
+    try {
+        const TMsgId lastId = base->GetMsgId(base->FindNearest(base->GetLastRead()));
+        const int textLine = Text->verticalScrollBar()->value();
+        bool repaintTree = false;
+        if (Node->Locked) {
+            base->Invalidate();
+            Node->Locked = false;
+            repaintTree = true;
+        } else if (!base->IsChanged()) {
+            return;
+        }
+        KeepCurrent();
+        if (repaintTree && !Node->Locked)
+            Tree->Repaint();
+        emit CommandsChanged();
+        if (Echo && !Node->Locked && base->GetMsgId(base->FindNearest(base->GetLastRead())) == lastId)
+            Text->verticalScrollBar()->setValue(textLine);
+    } catch (const std::exception&) {
+    }
+}
+
+bool TViewerArea::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && watched == List->View()->viewport())
+        KeepCurrent();
+    return QObject::eventFilter(watched, event);
+}
+
+// The plain text for now; the coloured display with its header comes with the display pane.
+void TViewerArea::ShowMessage(int position) {
+    emit CommandsChanged();
+    TCustomBase* base = Base();
+    if (position < 0 || !base) {
+        Text->clear();
+        return;
+    }
+    try {
+        TMsgHandle msg = base->GetMsg(position);
+        QStringList lines;
+        if (msg)
+            for (const TBodyLine& line : msg->GetBody())
+                lines << ToQt(line.Text);
+        Text->setPlainText(lines.join(QLatin1Char('\n')));
+        Text->verticalScrollBar()->setValue(0);
+    } catch (const std::exception&) {
+        MarkLocked();
+    }
+}
+
+} // namespace tavro::app

@@ -1,0 +1,323 @@
+// The reader's message list over a real base: what it shows when an area opens, how it
+// keeps up with the tosser, and what it never does while it paints.
+#include "reader/AreaTree.h"
+#include "reader/MsgListModel.h"
+#include "reader/MsgListPane.h"
+#include "reader/ViewForm.h"
+#include "reader/ViewerArea.h"
+#include "reader/ViewerPanes.h"
+
+#include "bases/JamBase.h"
+#include "config/Echo.h"
+#include "config/TreeInfo.h"
+#include "config/User.h"
+#include "core/Settings.h"
+#include "widgets/FtnData.h"
+
+#include "Crashmail.h"
+#include "RecordingUi.h"
+#include "TempDir.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <filesystem>
+
+using namespace tavro;
+using namespace tavro::app;
+
+namespace {
+
+struct TPost {
+    std::string From;
+    std::string Subj;
+    std::string MsgId = {};
+    std::string Reply = {};
+    int Lines = 1;
+};
+
+// Writes the posts into a JAM base; the user (index 0) has read those listed.
+void WriteJam(const std::string& jhr, const std::vector<TPost>& posts, const std::vector<int>& read = {}) {
+    TJamBase base(jhr, "RU.TEST", "");
+    QVERIFY(base.CreateIfMissing());
+    base.Rescan();
+    int day = 1;
+    for (const TPost& post : posts) {
+        auto msg = base.NewMsg();
+        msg->FromName = post.From;
+        msg->ToName = "All";
+        msg->Subject = post.Subj;
+        msg->DateWritten = EncodeDateTime(2024, 3, day++, 12, 0, 0);
+        if (!post.MsgId.empty())
+            msg->Kludges.push_back("\x01MSGID: " + post.MsgId);
+        if (!post.Reply.empty())
+            msg->Kludges.push_back("\x01REPLY: " + post.Reply);
+        for (int line = 0; line < post.Lines; ++line)
+            msg->Body.emplace_back("line " + std::to_string(line));
+        QVERIFY(msg->Save());
+    }
+    base.SetUser(0, "Reader");
+    for (int p = 0; p < base.GetCount(); ++p)
+        base.SetRead(base.GetMsgId(p), std::find(read.begin(), read.end(), p) != read.end());
+    base.Close();
+}
+
+void SetLastRead(const std::string& jhr, TMsgId id) {
+    TJamBase base(jhr, "RU.TEST", "");
+    base.SetUser(0, "Reader");
+    base.SetLastRead(id);
+    base.Close();
+}
+
+QTreeWidgetItem* ItemNamed(QTreeWidget* tree, const QString& name) {
+    const auto items = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+    return items.isEmpty() ? nullptr : items.front();
+}
+
+} // namespace
+
+class MessageListTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> Home;
+    std::vector<std::unique_ptr<TEcho>> Echoes;
+    std::unique_ptr<TUser> User;
+    std::unique_ptr<test::TRecordingUi> Ui;
+
+    std::string File(const char* name) const {
+        return Home->filePath(QString::fromLatin1(name)).toStdString();
+    }
+
+    TEcho* AddArea(const char* tag, const std::string& jhr, TTreeInfo* folder = nullptr) {
+        auto echo = std::make_unique<TEcho>();
+        echo->Name = tag;
+        echo->EchoType = etEchomail;
+        echo->BaseType = btJam;
+        echo->Path = jhr;
+        auto node = std::make_unique<TTreeInfo>(echo.get());
+        (folder ? folder->Children : User->AreaTree).push_back(std::move(node));
+        Echoes.push_back(std::move(echo));
+        return Echoes.back().get();
+    }
+
+    TMsgListModel* Model(TViewForm& form) { return form.Panes()->ListModel(); }
+
+    void Focus(TViewForm& form, const char* name) {
+        QTreeWidgetItem* item = ItemNamed(form.Panes()->Tree(), QString::fromLatin1(name));
+        QVERIFY(item);
+        form.Panes()->Tree()->setCurrentItem(item);
+    }
+
+private slots:
+    void init() {
+        Home = std::make_unique<QTemporaryDir>();
+        qputenv("TAVRO_HOME", Home->path().toUtf8());
+        Settings() = TGlobalSettings{};
+        User = std::make_unique<TUser>();
+        User->Name = "Reader";
+        Ui = std::make_unique<test::TRecordingUi>();
+    }
+    void cleanup() {
+        User.reset();
+        Echoes.clear();
+        qunsetenv("TAVRO_HOME");
+    }
+
+    // Lastread below the first id focuses the first message; at a deleted id the nearest
+    // lower one.
+    void opensAtTheLastReadMessage_data() {
+        QTest::addColumn<uint>("lastRead");
+        QTest::addColumn<int>("focused");
+        QTest::newRow("below the first") << 0u << 0;
+        QTest::newRow("at an id") << 3u << 2;
+        QTest::newRow("at a deleted id") << 4u << 2;
+        QTest::newRow("beyond the last") << 99u << 3;
+    }
+    void opensAtTheLastReadMessage() {
+        QFETCH(uint, lastRead);
+        QFETCH(int, focused);
+        const std::string jhr = File("area.jhr");
+        WriteJam(jhr, {{"A", "one"}, {"B", "two"}, {"C", "three"}, {"D", "four"}, {"E", "five"}});
+        {
+            TJamBase base(jhr, "RU.TEST", "");
+            base.Rescan();
+            QVERIFY(base.DeleteMsg(4));
+        }
+        SetLastRead(jhr, lastRead);
+        AddArea("RU.TEST", jhr);
+        TViewForm form;
+        form.SetCurrentUser(User.get());
+        QCOMPARE(form.windowTitle(), QStringLiteral("Tavro Viewer: RU.TEST"));
+        QCOMPARE(Model(form)->rowCount(), 4);
+        QCOMPARE(form.ListPane()->CurrentPosition(), focused);
+    }
+
+    // Opening reads only the rows drawn: a header that cannot be read shows up as a locked
+    // area only when its row is needed.
+    void modelIsConsistentFlatThreadedAndSorted() {
+        const std::string jhr = File("area.jhr");
+        WriteJam(jhr,
+                 {{"Ivan", "root", "1:1/1 1"},
+                  {"Petr", "Re: root", "1:1/1 2", "1:1/1 1"},
+                  {"Anna", "other"},
+                  {"Reader", "Re: Re: root", "", "1:1/1 2"},
+                  {"Oleg", "Re: missing parent", "", "1:1/1 77"}},
+                 {0, 2});
+        AddArea("RU.TEST", jhr);
+        TViewForm form;
+        QAbstractItemModelTester tester(Model(form), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        form.SetCurrentUser(User.get());
+        QCOMPARE(Model(form)->rowCount(), 5);
+        form.Action("ThreadModeAction")->setChecked(true);
+        QCOMPARE(Model(form)->rowCount(), 3);
+        const QModelIndex root = Model(form)->index(0, 0);
+        QCOMPARE(Model(form)->rowCount(root), 1);
+        const QModelIndex reply = Model(form)->index(0, 0, root);
+        QCOMPARE(Model(form)->rowCount(reply), 1);
+        QCOMPARE(Model(form)->index(0, 3, reply).data().toString(), QStringLiteral("Re: Re: root"));
+        QVERIFY(form.Panes()->List()->rootIsDecorated());
+        // The number is bold while the message or a reply below it is unread.
+        QVERIFY(root.data(Qt::FontRole).value<QFont>().bold());
+        QVERIFY(!Model(form)->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
+        // From is bold for the user's own name, and only there.
+        const QModelIndex own = Model(form)->index(0, 1, reply);
+        QCOMPARE(own.data().toString(), QStringLiteral("Reader"));
+        QVERIFY(own.data(Qt::FontRole).value<QFont>().bold());
+        QVERIFY(!Model(form)->index(0, 1, root).data(Qt::FontRole).value<QFont>().bold());
+        QVERIFY(!own.siblingAtColumn(2).data(Qt::FontRole).value<QFont>().bold());
+        // Icons tell read from unread.
+        auto image = [](const QModelIndex& index) {
+            return index.data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage();
+        };
+        QCOMPARE(image(Model(form)->index(1, 0)),
+                 TFTNData::Pixmap(TFTNData::MessageImage(true, false)).toImage());
+        QCOMPARE(image(Model(form)->index(0, 0, root)),
+                 TFTNData::Pixmap(TFTNData::MessageImage(false, false)).toImage());
+        // A click on a column sorts, the current row stays current.
+        const int current = form.ListPane()->CurrentPosition();
+        form.Panes()->List()->header()->sectionClicked(3);
+        QCOMPARE(form.ListPane()->CurrentPosition(), current);
+        QCOMPARE(Model(form)->index(0, 3).data().toString(), QStringLiteral("Re: missing parent"));
+        QCOMPARE(form.Panes()->List()->header()->sortIndicatorSection(), 3);
+        // Refilling returns to storage order.
+        form.Action("ThreadModeAction")->setChecked(false);
+        QCOMPARE(Model(form)->index(0, 3).data().toString(), QStringLiteral("root"));
+        QCOMPARE(form.Panes()->List()->header()->sortIndicatorSection(), -1);
+    }
+
+    void folderEmptyMissingAndLockedAreas() {
+        auto folder = std::make_unique<TTreeInfo>();
+        folder->Name = "Echoes";
+        TTreeInfo* folderNode = folder.get();
+        User->AreaTree.push_back(std::move(folder));
+        const std::string jhr = File("area.jhr");
+        WriteJam(jhr, {{"A", "one"}});
+        AddArea("RU.TEST", jhr, folderNode);
+        AddArea("RU.NEW", File("new.jhr"), folderNode);
+        std::filesystem::create_directories(File("broken"));
+        test::WriteFile(File("broken/area.jhr"), std::string(2000, 'x'));
+        test::WriteFile(File("broken/area.jdx"), std::string(8, '\x10'));
+        AddArea("RU.BROKEN", File("broken/area.jhr"), folderNode);
+        TViewForm form;
+        form.SetCurrentUser(User.get());
+        QCOMPARE(form.windowTitle(), QStringLiteral("Tavro Viewer: Echoes"));
+        QCOMPARE(Model(form)->rowCount(), 0);
+
+        Focus(form, "RU.TEST");
+        QCOMPARE(Model(form)->rowCount(), 1);
+        Focus(form, "Echoes");
+        QCOMPARE(Model(form)->rowCount(), 0);
+        QCOMPARE(form.Area()->OpenEcho(), nullptr);
+
+        // Not there yet: an empty area, not a locked one.
+        Focus(form, "RU.NEW");
+        QCOMPARE(Model(form)->rowCount(), 0);
+        QVERIFY(!form.Area()->OpenNode()->Locked);
+        QVERIFY(!std::filesystem::exists(File("new.jhr")));
+
+        Focus(form, "RU.BROKEN");
+        QVERIFY(form.Area()->OpenNode()->Locked);
+        QCOMPARE(Model(form)->rowCount(), 0);
+        QCOMPARE(form.StatusText(2), QStringLiteral("\"RU.BROKEN\" echo is locked"));
+    }
+
+    // A tosser holding the base must not make every paint wait: only the update step tries
+    // a locked area again.
+    void paintingLeavesALockedAreaAlone() {
+        const std::string jhr = File("area.jhr");
+        WriteJam(jhr, {{"A", "one"}, {"B", "two"}});
+        AddArea("RU.TEST", jhr);
+        TViewForm form;
+        form.resize(800, 600);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.SetCurrentUser(User.get());
+        QCOMPARE(Model(form)->rowCount(), 2);
+        const std::string saved = test::ReadFile(jhr);
+        test::WriteFile(jhr, saved.substr(0, 1100));
+        form.Area()->UpdateStep();
+        QVERIFY(form.Area()->OpenNode()->Locked);
+        test::WriteFile(jhr, saved);
+        form.Panes()->List()->viewport()->repaint();
+        QVERIFY(form.Area()->OpenNode()->Locked);
+        QCOMPARE(Model(form)->rowCount(), 0);
+        form.Area()->UpdateStep();
+        QVERIFY(!form.Area()->OpenNode()->Locked);
+        QCOMPARE(Model(form)->rowCount(), 2);
+    }
+
+    // New mail tossed into the open area shows after the update step, and a long message
+    // being read keeps its place.
+    void newMailFromTheTosserKeepsTheReadingPlace() {
+        const TAddress ours(2, 5020, 9999), uplink(2, 5020, 1);
+        std::filesystem::create_directories(File("fido"));
+        test::TCrashmail crashmail(File("fido"), {ours, uplink, "RU.TEST", test::TCrashmailStorage::Jam});
+        if (test::TCrashmail::FindProgram().empty())
+            QSKIP(test::TCrashmail::MissingHint());
+        QVERIFY(bool(crashmail.Prepare()));
+        const std::string jhr = crashmail.EchoArea() + ".jhr";
+        WriteJam(jhr, {{"A", "long one", "", "", 400}, {"B", "two"}});
+        SetLastRead(jhr, 1);
+        AddArea("RU.TEST", jhr);
+        TViewForm form;
+        form.resize(800, 600);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.SetCurrentUser(User.get());
+        QCOMPARE(form.ListPane()->CurrentPosition(), 0);
+        QScrollBar* text = form.Panes()->MsgView()->verticalScrollBar();
+        QVERIFY(text->maximum() > 100);
+        text->setValue(100);
+
+        test::TPacket packet;
+        packet.Orig = uplink;
+        packet.Dest = ours;
+        test::TPacketMsg msg;
+        msg.OrigNet = 5020;
+        msg.OrigNode = 1;
+        msg.DestNet = 5020;
+        msg.DestNode = 9999;
+        msg.FromName = "Tosser";
+        msg.ToName = "All";
+        msg.Subject = "fresh";
+        msg.DateTime = "05 Mar 24  10:03:00";
+        msg.Text = "AREA:RU.TEST\r\x01MSGID: 2:5020/1 1\rnew mail\r--- x\r * Origin: x (2:5020/1)\r";
+        packet.Msgs.push_back(msg);
+        QVERIFY(bool(crashmail.Toss(packet)));
+
+        form.Area()->UpdateStep();
+        QCOMPARE(Model(form)->rowCount(), 3);
+        QCOMPARE(Model(form)->index(2, 3).data().toString(), QStringLiteral("fresh"));
+        QCOMPARE(form.ListPane()->CurrentPosition(), 0);
+        QCOMPARE(text->value(), 100);
+    }
+};
+
+QTEST_MAIN(MessageListTest)
+#include "MessageListTest.moc"
