@@ -43,7 +43,10 @@ public:
 
 TMsgListPane::TMsgListPane(QTreeView* view, TMsgListModel* model, QObject* parent)
     : QObject(parent), View_(view), Model_(model) {
-    View_->setSortingEnabled(false);
+    // Sorting is ours: the view's own would flip the order on a second click, and turning
+    // it off would make the header unclickable.
+    View_->header()->setSectionsClickable(true);
+    View_->header()->setSortIndicatorShown(true);
     // Threads indent the subject: the number and its icon stay in place however deep a
     // reply sits.
     View_->setTreePosition(mcSubj);
