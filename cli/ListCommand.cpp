@@ -60,10 +60,10 @@ std::string Cell(const TCodePage& page, const std::string& text) {
 void PrintRows(TMsgList& list, const TListOptions& options, std::ostream& out) {
     const TCodePage& page = ActiveDisplayPage();
     TCustomBase& base = *list.Base();
-    for (const int index : list.DisplayOrder()) {
+    for (const auto& [index, depth] : list.DisplayOrderWithDepth()) {
         const TMsgRow& row = list.Row(index);
         if (options.Threads)
-            out << std::string(size_t(list.Depth(index)) * 2, ' ');
+            out << std::string(size_t(depth) * 2, ' ');
         out << index + 1 << '\t' << Cell(page, row.From) << '\t' << Cell(page, row.To) << '\t'
             << Cell(page, row.Subj) << '\t' << FormatIsoDateTime(row.Date);
         if (options.User >= 0)

@@ -116,13 +116,24 @@ int TMsgList::Depth(int index) const {
 std::vector<int> TMsgList::DisplayOrder() const {
     std::vector<int> order;
     order.reserve(Rows.size());
-    std::vector<int> stack(TopLevel.rbegin(), TopLevel.rend());
-    while (!stack.empty()) {
-        const int index = stack.back();
-        stack.pop_back();
+    for (const auto& [index, depth] : DisplayOrderWithDepth())
         order.push_back(index);
+    return order;
+}
+
+std::vector<std::pair<int, int>> TMsgList::DisplayOrderWithDepth() const {
+    std::vector<std::pair<int, int>> order;
+    order.reserve(Rows.size());
+    std::vector<std::pair<int, int>> stack;
+    for (auto it = TopLevel.rbegin(); it != TopLevel.rend(); ++it)
+        stack.emplace_back(*it, 0);
+    while (!stack.empty()) {
+        const auto [index, depth] = stack.back();
+        stack.pop_back();
+        order.emplace_back(index, depth);
         const std::vector<int>& below = Children(index);
-        stack.insert(stack.end(), below.rbegin(), below.rend());
+        for (auto it = below.rbegin(); it != below.rend(); ++it)
+            stack.emplace_back(*it, depth + 1);
     }
     return order;
 }

@@ -55,6 +55,8 @@ public:
     int Depth(int index) const;
     // Every row in display order, a thread's replies after it.
     std::vector<int> DisplayOrder() const;
+    // The same with each row's depth, found on the way rather than by walking up.
+    std::vector<std::pair<int, int>> DisplayOrderWithDepth() const;
 
     // Sorts every level by the column, ascending; reads every header.
     void Sort(int column);
