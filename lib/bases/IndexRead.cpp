@@ -1,5 +1,6 @@
 #include "IndexRead.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -26,8 +27,9 @@ int64_t ReadStraight(const std::string& fileName, int64_t offset, char* into, in
     return done;
 }
 
-TPieceReader::TPieceReader(const std::string& fileName)
-    : FileName(fileName), Fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC)) {}
+TPieceReader::TPieceReader(const std::string& fileName, int64_t sizeHint)
+    : FileName(fileName), Fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC)),
+      Capacity(static_cast<size_t>(std::clamp<int64_t>(sizeHint, MinPieceSize, PieceSize))) {}
 
 TPieceReader::~TPieceReader() {
     if (Fd >= 0)
@@ -36,11 +38,11 @@ TPieceReader::~TPieceReader() {
 
 const uint8_t* TPieceReader::Fill(int64_t offset, size_t count) {
     if (!Buffer)
-        Buffer.reset(new uint8_t[PieceSize]);
+        Buffer.reset(new uint8_t[Capacity]);
     Start = offset;
     Size = 0;
-    while (Size < PieceSize) {
-        const ssize_t n = ::pread(Fd, Buffer.get() + Size, PieceSize - Size, Start + int64_t(Size));
+    while (Size < Capacity) {
+        const ssize_t n = ::pread(Fd, Buffer.get() + Size, Capacity - Size, Start + int64_t(Size));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)

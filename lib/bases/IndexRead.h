@@ -39,15 +39,17 @@ int64_t ReadStraight(const std::string& fileName, int64_t offset, char* into, in
 class TPieceReader {
 public:
     static constexpr size_t PieceSize = 262144;
+    static constexpr size_t MinPieceSize = 4096;
 
-    explicit TPieceReader(const std::string& fileName);
+    // `sizeHint`: the size of the file as last seen, so a small file gets a small buffer.
+    TPieceReader(const std::string& fileName, int64_t sizeHint);
     ~TPieceReader();
     TPieceReader(const TPieceReader&) = delete;
     TPieceReader& operator=(const TPieceReader&) = delete;
 
     // False when the file could not be opened.
     bool IsOpen() const { return Fd >= 0; }
-    // `count` bytes (at most PieceSize) at `offset`, valid until the next call; throws
+    // `count` bytes (at most MinPieceSize) at `offset`, valid until the next call; throws
     // EFileError when the file ends before them.
     const uint8_t* At(int64_t offset, size_t count) {
         if (offset >= Start && offset + int64_t(count) <= Start + int64_t(Size))
@@ -60,6 +62,7 @@ private:
 
     std::string FileName;
     int Fd = -1;
+    size_t Capacity;
     std::unique_ptr<uint8_t[]> Buffer;
     int64_t Start = 0;
     size_t Size = 0;

@@ -125,7 +125,7 @@ public:
     // deleted, in one pass over the header file, until it answers false.
     template <typename TTake>
     void ForEachLiveSlot(const TIndexVector<TJamIndexRecord>& index, size_t first, TTake&& take) {
-        TPieceReader pieces(HeaderName);
+        TPieceReader pieces(HeaderName, HeaderSize);
         for (size_t i = first; i < index.size(); ++i) {
             if (index[i].IsEmpty())
                 continue;
@@ -551,6 +551,7 @@ void TJamBase::BuildLive() {
 void TJamBase::DropCache() {
     Reader.Reset();
     Cache.Clear();
+    ReadAheadStop = std::numeric_limits<int>::max();
 }
 
 void TJamBase::Invalidate() {
@@ -592,11 +593,13 @@ TMsgHandle TJamBase::GetMsg(int position) {
     Cache.Add(position, msg);
     // Lists walk the headers in order: the next few come under the same lock, which costs
     // far less than a lock of their own. One that cannot be read waits until it is asked for.
-    const int last = std::min(GetCount(), position + HeaderReadAhead);
+    const int last = std::min({GetCount(), position + HeaderReadAhead, ReadAheadStop});
     for (int next = position + 1; next < last && !Cache.Find(next); ++next) {
         try {
             Cache.Add(next, read(next));
         } catch (const EFileError&) {
+            // Not tried again ahead of time: a damaged header is read when it is asked for.
+            ReadAheadStop = next;
             break;
         }
     }
@@ -742,6 +745,7 @@ size_t TJamBase::RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& pro
     std::vector<uint32_t> slots;
     for (TMsgId id : ids)
         slots.push_back(Live[static_cast<size_t>(IndexOfId(id))]);
+    CheckHeadersNotShared(slots);
     TJamFiles files(*this, {.Write = true});
     TFileTransaction tx;
     files.Begin(tx);
@@ -785,6 +789,20 @@ size_t TJamBase::RemoveMsgs(const std::vector<TMsgId>& ids, const TProgress& pro
     Live.Erase(slots);
     DropCache();
     return found;
+}
+
+void TJamBase::CheckHeadersNotShared(std::vector<uint32_t> slots) const {
+    std::vector<uint32_t> offsets;
+    for (uint32_t slot : slots)
+        offsets.push_back(Index[slot].HeaderOffset);
+    std::sort(offsets.begin(), offsets.end());
+    std::sort(slots.begin(), slots.end());
+    for (size_t position = 0; position < Live.size(); ++position) {
+        const uint32_t slot = Live[position];
+        if (std::binary_search(offsets.begin(), offsets.end(), Index[slot].HeaderOffset) &&
+            !std::binary_search(slots.begin(), slots.end(), slot))
+            Damaged("two messages of \"" + HeaderFileName() + "\" share one header");
+    }
 }
 
 int TJamBase::FindNearest(TMsgId id) {

@@ -9,6 +9,7 @@
 #include "core/Msg.h"
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,9 +120,14 @@ protected:
 
 private:
     void BuildLive();
+    // Marking a header deleted must not take another listed message with it: an index that
+    // names one header twice is damaged.
+    void CheckHeadersNotShared(std::vector<uint32_t> slots) const;
 
     TJamBaseHeader Header;
     THeaderReader Reader{1024};
+    // The first header a read-ahead could not read since the list was read.
+    int ReadAheadStop = std::numeric_limits<int>::max();
     // The header file as found by the last Rescan.
     std::string ListedHeaderName;
     int64_t ListedHeaderSize = 0;

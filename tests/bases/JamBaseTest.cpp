@@ -7,6 +7,7 @@
 #include "core/Settings.h"
 
 #include "BaseHelpers.h"
+#include "FileFaults.h"
 #include "RecordingUi.h"
 #include "TempDir.h"
 
@@ -524,6 +525,29 @@ TEST(JamBase, DamagedBasesFailWithoutFurtherDamage) {
         }
         baseRef.Reset();
     }
+}
+
+// Two index records naming one header: marking it deleted would take the other message
+// along, so the delete is refused as damage and nothing changes.
+TEST(JamBase, DeleteOfAHeaderTwoRecordsNameIsRefused) {
+    TTempDir dir;
+    const std::string jhr = dir.File("area.jhr");
+    {
+        TOpenBase base(jhr);
+        for (int i = 0; i < 3; ++i)
+            Post(*base.Base, {"message " + std::to_string(i)});
+    }
+    Patch(dir, "area.jdx", 8 + 4, HeaderOffset(dir.File("area.jdx"), 0));
+    TOpenBase base(jhr);
+    ASSERT_EQ(Ids(*base.Base), (std::vector<TMsgId>{1, 2, 3}));
+    const auto before = test::Snapshot(dir.Path());
+    test::TRecordingUi ui;
+    EXPECT_FALSE(base->DeleteMsg(1));
+    EXPECT_FALSE(base->DeleteMsgs({1, 3}, nullptr));
+    EXPECT_EQ(ui.Errors,
+              std::vector<std::string>(2, "Message base \"" + jhr + "\" is damaged. Base needs fixing."));
+    EXPECT_EQ(test::Snapshot(dir.Path()), before);
+    EXPECT_TRUE(base->DeleteMsg(3)) << "a header of its own";
 }
 
 // A base as another program writes it, laid out here byte by byte: one message with a
