@@ -598,6 +598,14 @@ TMsgId TSquishBase::StoreMsg(TCustomMsg& msg) {
     const TSqIndexRecord last = files.ReadLastIndexRecord(header.NumMsg);
     if (header.LastFrame != 0)
         files.ReadFrame(header.LastFrame);
+    // UMSGIDs must keep growing even when a tool left the counter behind or the index out
+    // of order: a repeated one would make two messages answer to it. Past the highest there
+    // is no room, and the highest of all means no message.
+    const uint64_t next = std::max<uint64_t>(
+        {header.Uid, header.NumMsg == 0 ? 1 : uint64_t(last.UmsgId) + 1, uint64_t(MaxListedId) + 1});
+    if (next >= NoMsgId)
+        throw EFileError("\"" + files.DataName + "\" has no message number left", 0);
+    const auto id = static_cast<TMsgId>(next);
 
     uint32_t ctrlLength = 0;
     const std::string data = squish->Serialize(ctrlLength);
@@ -632,9 +640,6 @@ TMsgId TSquishBase::StoreMsg(TCustomMsg& msg) {
     header.LastFrame = offset;
     files.FlushData();
 
-    // UMSGIDs must keep growing even when a tool left the counter behind or the index out
-    // of order: a repeated one would make two messages answer to it.
-    const TMsgId id = std::max({header.Uid, header.NumMsg == 0 ? 1 : last.UmsgId + 1, MaxListedId + 1});
     const TSqIndexRecord record{offset, id, StoredNameHash(*squish)};
     files.WriteIndexRecord(header.NumMsg, record);
     files.FlushIndex();

@@ -290,6 +290,20 @@ TEST(SquishBase, NewIdPassesTheHighestInAnIndexOutOfOrder) {
     EXPECT_EQ(Ids(*base.Base), (std::vector<TMsgId>{10, 2, 3, 11}));
     EXPECT_EQ(BodyTexts(*base->GetMsg(base->IndexOfId(10))), (std::vector<std::string>{"message 0"}));
     EXPECT_EQ(BodyTexts(*base->GetMsg(base->IndexOfId(11))), (std::vector<std::string>{"new"}));
+
+    // Past the highest UMSGID there is none left: the append fails rather than repeat one.
+    index = test::ReadFile(sqi);
+    PutLE32(&index[4], NoMsgId);
+    test::WriteFile(sqi, index);
+    base->Rescan();
+    const std::string sqdBefore = test::ReadFile(sqd), sqiBefore = test::ReadFile(sqi);
+    test::TRecordingUi ui;
+    auto full = base->NewMsg();
+    full->Body = {{"no room"}};
+    EXPECT_FALSE(full->Save());
+    EXPECT_EQ(ui.Errors, (std::vector<std::string>{"Can't open message base file."}));
+    EXPECT_EQ(test::ReadFile(sqd), sqdBefore);
+    EXPECT_EQ(test::ReadFile(sqi), sqiBefore);
 }
 
 TEST(SquishBase, LastReadAndReadMarksBesideTheBase) {
