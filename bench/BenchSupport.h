@@ -3,6 +3,8 @@
 #include "core/Base.h"
 #include "core/Msg.h"
 
+#include "reader/MsgList.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -77,14 +79,16 @@ inline int Scaled(int full) {
 // Rows of the message list on a first screen.
 constexpr int FirstScreenRows = 40;
 
-// What the message list does to show a flat list at the last-read message: the count, the
-// position, and the headers of the rows of a first screen around it.
+// What the message list does to show a flat list at the last-read message: the list filled,
+// the position, and the rows of a first screen around it.
 inline void ShowFirstScreen(TCustomBase& base) {
-    const int count = base.GetCount();
+    TMsgList list;
+    list.Fill(&base, {}, false);
+    const int count = list.Count();
     const int at = base.FindNearest(base.GetLastRead());
     const int first = std::clamp(at - FirstScreenRows / 2, 0, std::max(0, count - FirstScreenRows));
     for (int i = first; i < std::min(count, first + FirstScreenRows); ++i)
-        benchmark::DoNotOptimize(base.GetMsg(i)->Subject);
+        benchmark::DoNotOptimize(list.Row(i).Subj);
 }
 
 // Reads a whole file into memory with plain read(2), the least that looking at all of it can

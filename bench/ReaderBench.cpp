@@ -104,7 +104,7 @@ void BM_Threads(benchmark::State& state) {
         TBaseRef base = Open(area.Jhr());
         TMsgList list;
         list.Fill(base.Get(), {}, true);
-        benchmark::DoNotOptimize(list.Children(TMsgList::NoParent).size());
+        benchmark::DoNotOptimize(list.ChildCount(TMsgList::NoParent));
     }
     state.SetItemsProcessed(state.iterations() * area.Count);
 }
@@ -120,7 +120,7 @@ void BM_SortBySubject(benchmark::State& state) {
         TMsgList list;
         list.Fill(base.Get(), {}, false);
         list.Sort(mcSubj);
-        benchmark::DoNotOptimize(list.Children(TMsgList::NoParent).front());
+        benchmark::DoNotOptimize(list.Child(TMsgList::NoParent, 0));
     }
     state.SetItemsProcessed(state.iterations() * area.Count);
 }

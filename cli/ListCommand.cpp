@@ -2,6 +2,7 @@
 #include "Command.h"
 
 #include "core/CodePage.h"
+#include "core/DateTime.h"
 #include "reader/MsgList.h"
 
 #include <algorithm>
@@ -50,26 +51,63 @@ TListOptions ParseListOptions(const std::vector<std::string>& args) {
 }
 
 // Tabs and line breaks in a header field would break the line into columns.
-std::string Cell(const TCodePage& page, const std::string& text) {
-    std::string utf8 = page.ToUtf8(text);
+void AppendCell(std::string& line, const TCodePage& page, std::string_view text) {
+    const size_t start = line.size();
+    page.AppendUtf8(line, text);
     std::replace_if(
-        utf8.begin(), utf8.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
-    return utf8;
+        line.begin() + static_cast<ptrdiff_t>(start), line.end(),
+        [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
 }
 
+void AppendNumber(std::string& line, int value, int digits) {
+    char buffer[16];
+    char* end = buffer + sizeof buffer;
+    char* at = end;
+    do {
+        *--at = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0 || end - at < digits);
+    line.append(at, end);
+}
+
+void AppendIsoDateTime(std::string& line, TDateTime date) {
+    const TDateTimeParts p = DecodeDateTime(date);
+    AppendNumber(line, p.Year, 4);
+    for (const auto& [separator, value] :
+         {std::pair{'-', p.Month}, {'-', p.Day}, {'T', p.Hour}, {':', p.Minute}, {':', p.Second}}) {
+        line.push_back(separator);
+        AppendNumber(line, value, 2);
+    }
+}
+
+// Lines are gathered and written in large pieces: a stream call per field would cost more
+// than reading the area.
 void PrintRows(TMsgList& list, const TListOptions& options, std::ostream& out) {
+    constexpr size_t Piece = 65536;
     const TCodePage& page = ActiveDisplayPage();
     TCustomBase& base = *list.Base();
+    std::string lines;
+    lines.reserve(Piece + 1024);
     for (const auto& [index, depth] : list.DisplayOrderWithDepth()) {
-        const TMsgRow& row = list.Row(index);
+        const TMsgRow row = list.Row(index);
         if (options.Threads)
-            out << std::string(size_t(depth) * 2, ' ');
-        out << index + 1 << '\t' << Cell(page, row.From) << '\t' << Cell(page, row.To) << '\t'
-            << Cell(page, row.Subj) << '\t' << FormatIsoDateTime(row.Date);
+            lines.append(size_t(depth) * 2, ' ');
+        AppendNumber(lines, index + 1, 1);
+        for (std::string_view text : {row.From, row.To, row.Subj}) {
+            lines.push_back('\t');
+            AppendCell(lines, page, text);
+        }
+        lines.push_back('\t');
+        AppendIsoDateTime(lines, row.Date);
         if (options.User >= 0)
-            out << '\t' << (base.IsRead(base.GetMsgId(index)) ? "read" : "unread");
-        out << '\n';
+            lines.append(base.IsRead(base.GetMsgId(index)) ? "\tread" : "\tunread");
+        lines.push_back('\n');
+        if (lines.size() >= Piece) {
+            out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
+            lines.clear();
+        }
     }
+    out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
 }
 
 int List(const std::vector<std::string>& args, std::ostream& out) {
@@ -78,7 +116,7 @@ int List(const std::vector<std::string>& args, std::ostream& out) {
     if (options.User >= 0)
         base->SetUser(options.User, options.UserName);
     TMsgList list;
-    list.Fill(base.Get(), TOwnNames({options.UserName}), options.Threads);
+    list.Fill(base.Get(), TOwnNames({options.UserName}), options.Threads, {}, true);
     if (options.SortColumn >= 0)
         list.Sort(options.SortColumn);
     PrintRows(list, options, out);

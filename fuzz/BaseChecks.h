@@ -109,6 +109,19 @@ inline TListing ReadAll(TCustomBase& base) {
     } catch (const EFileError&) {
         // A damaged base reads as locked.
     }
+    // The walk that threads and sorting make reads the same headers its own way.
+    int visited = 0;
+    try {
+        base.ReadListHeaders(lfAll, [&](int p, const TListHeader&) {
+            if (p != visited++)
+                Violated("the header walk skipped a position");
+        });
+        if (listing.Whole && visited != base.GetCount())
+            Violated("the header walk missed messages");
+    } catch (const EFileError&) {
+        if (listing.Whole)
+            Violated("the header walk failed where every message reads");
+    }
     return listing;
 }
 

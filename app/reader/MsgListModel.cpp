@@ -67,10 +67,10 @@ void TMsgListModel::ReadStateChanged() {
 QModelIndex TMsgListModel::index(int row, int column, const QModelIndex& parent) const {
     if (column < 0 || column >= MsgColumnCount || (parent.isValid() && parent.column() != 0))
         return {};
-    const std::vector<int>& rows = List_.Children(PositionOf(parent));
-    if (row < 0 || size_t(row) >= rows.size())
+    const int up = PositionOf(parent);
+    if (row < 0 || row >= List_.ChildCount(up))
         return {};
-    return createIndex(row, column, quintptr(rows[row]) + 1);
+    return createIndex(row, column, quintptr(List_.Child(up, row)) + 1);
 }
 
 QModelIndex TMsgListModel::parent(const QModelIndex& child) const {
@@ -84,7 +84,7 @@ QModelIndex TMsgListModel::parent(const QModelIndex& child) const {
 int TMsgListModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() && parent.column() != 0)
         return 0;
-    return int(List_.Children(PositionOf(parent)).size());
+    return List_.ChildCount(PositionOf(parent));
 }
 
 int TMsgListModel::columnCount(const QModelIndex&) const {
@@ -99,23 +99,23 @@ QVariant TMsgListModel::headerData(int section, Qt::Orientation orientation, int
 
 // A row whose header cannot be read stays empty; the area is reported once, after the
 // paint, since the view must not be reset while it draws.
-const TMsgRow* TMsgListModel::SafeRow(int position) const {
+std::optional<TMsgRow> TMsgListModel::SafeRow(int position) const {
     if (Failed)
-        return nullptr;
+        return std::nullopt;
     try {
-        return &List_.Row(position);
+        return List_.Row(position);
     } catch (const std::exception&) {
         Failed = true;
         QMetaObject::invokeMethod(const_cast<TMsgListModel*>(this), &TMsgListModel::ReadFailed,
                                   Qt::QueuedConnection);
-        return nullptr;
+        return std::nullopt;
     }
 }
 
 QVariant TMsgListModel::DisplayText(int position, int column) const {
     if (column == mcNumber)
         return QString::number(position + 1);
-    const TMsgRow* row = SafeRow(position);
+    const std::optional<TMsgRow> row = SafeRow(position);
     if (!row)
         return {};
     switch (column) {
@@ -146,7 +146,7 @@ QVariant TMsgListModel::RowFont(int position, int column) const {
         } catch (const std::exception&) {
         }
     } else if (column == mcFrom || column == mcTo) {
-        const TMsgRow* row = SafeRow(position);
+        const std::optional<TMsgRow> row = SafeRow(position);
         bold = row && (row->Flags & (1u << column));
     }
     if (!bold)

@@ -6,6 +6,7 @@
 #include <QFont>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tavro::app {
@@ -53,7 +54,7 @@ private:
     QVariant DisplayText(int position, int column) const;
     QVariant RowIcon(int position) const;
     QVariant RowFont(int position, int column) const;
-    const TMsgRow* SafeRow(int position) const;
+    std::optional<TMsgRow> SafeRow(int position) const;
 
     // Rows are filled while the view draws them, behind the const interface.
     mutable TMsgList List_;

@@ -57,6 +57,9 @@ public:
         return Fill(offset, count);
     }
 
+    // The next read goes to the file: another program may have changed it since.
+    void Forget() { Size = 0; }
+
 private:
     const uint8_t* Fill(int64_t offset, size_t count);
 

@@ -24,6 +24,9 @@ constexpr int JamBufSize = 1024;
 constexpr int JamWalkBufSize = 65536;
 // Headers read ahead of the one asked for, while its lock is held.
 constexpr int HeaderReadAhead = 32;
+// Headers a walk over the whole list reads under one lock: a tosser waiting for it waits
+// no longer than for a few reads.
+constexpr int WalkBatch = 4096;
 // Far beyond any real base; a larger index is damaged.
 constexpr int64_t MaxIndexBytes = int64_t(256) << 20;
 // No FTN message comes near this; a longer text is read only this far.
@@ -604,6 +607,115 @@ TMsgHandle TJamBase::GetMsg(int position) {
         }
     }
     return msg;
+}
+
+namespace {
+
+// The subfields the list takes, found in one pass.
+struct TJamListSubfields {
+    std::string_view From, To, Subject, MsgId, Reply;
+    bool HaveMsgId = false;
+    bool HaveReply = false;
+
+    void Take(const TJamSubfield& field) {
+        const std::string_view text = SubfieldText(field.Data);
+        switch (field.Id) {
+        case jsSenderName:
+            From = text;
+            break;
+        case jsReceiverName:
+            To = text;
+            break;
+        case jsSubject:
+            Subject = text;
+            break;
+        case jsMsgId:
+            TakeOnce(text, MsgId, HaveMsgId);
+            break;
+        case jsReplyId:
+            TakeOnce(text, Reply, HaveReply);
+            break;
+        case jsFtsKludge:
+            // The first of the two a message names counts, as when its kludges are read.
+            if (StartsWithNoCase(text, "MSGID:"))
+                TakeOnce(text.substr(6), MsgId, HaveMsgId);
+            else if (StartsWithNoCase(text, "REPLY:"))
+                TakeOnce(text.substr(6), Reply, HaveReply);
+            break;
+        default:
+            break;
+        }
+    }
+
+    static void TakeOnce(std::string_view text, std::string_view& value, bool& have) {
+        if (!have) {
+            value = text;
+            have = true;
+        }
+    }
+};
+
+} // namespace
+
+void TJamBase::ReadListHeaders(unsigned fields, const TListHeaderVisitor& visit, const TProgress& progress) {
+    const int count = GetCount();
+    TPieceReader pieces(ListedHeaderName, ListedHeaderSize);
+    if (count == 0 || !pieces.IsOpen()) {
+        TCustomBase::ReadListHeaders(fields, visit, progress);
+        return;
+    }
+    TPercentSteps steps(progress, count);
+    const TCodePagePair& pages = CodePages;
+    std::string from, to, subject, large;
+    for (int first = 0; first < count; first += WalkBatch) {
+        THeaderReadLock lock(Reader, ListedHeaderName);
+        TJamFiles files(ListedHeaderName, lock.Stream, ListedHeaderSize);
+        pieces.Forget();
+        for (int p = first; p < std::min(count, first + WalkBatch); ++p) {
+            const uint32_t offset = Index[Live[static_cast<size_t>(p)]].HeaderOffset;
+            files.CheckMsgHeaderOffset(offset);
+            TJamMsgHeader header;
+            std::memcpy(header.data(), pieces.At(offset, JamMsgHeaderSize), JamMsgHeaderSize);
+            files.CheckSignature(header.data());
+            const uint32_t length = GetLE32(&header[jhSubfieldLen]);
+            if (int64_t(offset) + JamMsgHeaderSize + length > ListedHeaderSize)
+                Damaged("the subfields of a message of \"" + ListedHeaderName + "\" run past the file");
+            std::string_view data;
+            if (JamMsgHeaderSize + length <= TPieceReader::MinPieceSize) {
+                data = {reinterpret_cast<const char*>(pieces.At(offset, JamMsgHeaderSize + length)) +
+                            JamMsgHeaderSize,
+                        length};
+            } else {
+                files.ReadMsgHeader(offset);
+                large = files.ReadSubfields(offset, header);
+                data = large;
+            }
+            TJamListSubfields found;
+            if (!ForEachJamSubfield(data, [&](const TJamSubfield& field) { found.Take(field); }))
+                Damaged("the subfields of a JAM message do not add up");
+            // Into the same buffers each time: a string made per field costs as much as the read.
+            auto convert = [&](std::string& to, std::string_view text) -> std::string_view {
+                to.resize(text.size());
+                for (size_t i = 0; i < text.size(); ++i)
+                    to[i] = static_cast<char>(pages.OemToDisplay(static_cast<uint8_t>(text[i])));
+                return to;
+            };
+            TListHeader out;
+            if (fields & lfNames) {
+                out.FromName = convert(from, found.From);
+                out.ToName = convert(to, found.To);
+            }
+            if (fields & lfSubject)
+                out.Subject = convert(subject, found.Subject);
+            if (fields & lfDate)
+                out.DateWritten = UnixLocalToDateTime(static_cast<int32_t>(GetLE32(&header[jhDateWritten])));
+            out.ReplyTo = GetLE32(&header[jhReplyTo]);
+            out.MsgId = found.MsgId;
+            out.Reply = found.Reply;
+            visit(p, out);
+            steps.Done(p);
+        }
+    }
 }
 
 TMsgId TJamBase::NextReply(int position) {

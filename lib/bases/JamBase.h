@@ -94,6 +94,8 @@ public:
     int FindNearest(TMsgId id) override;
     int IndexOfId(TMsgId id) override;
     bool HasUnread() override;
+    void ReadListHeaders(unsigned fields, const TListHeaderVisitor& visit,
+                         const TProgress& progress = {}) override;
 
     std::string HeaderFileName() const;
     std::string SiblingName(const char* suffix) const;

@@ -31,18 +31,7 @@ std::array<uint8_t, JamBaseHeaderSize> TJamBaseHeader::Encode() const {
 }
 
 bool ParseJamSubfields(std::string_view data, const std::function<void(const TJamSubfield&)>& take) {
-    while (!data.empty()) {
-        if (data.size() < JamSubfieldHeadSize)
-            return false;
-        const uint16_t id = GetLE16(data.data());
-        const uint32_t length = GetLE32(data.data() + 4);
-        data.remove_prefix(JamSubfieldHeadSize);
-        if (length > data.size())
-            return false;
-        take({id, data.substr(0, length)});
-        data.remove_prefix(length);
-    }
-    return true;
+    return ForEachJamSubfield(data, take);
 }
 
 void AppendJamSubfield(std::string& out, uint16_t id, std::string_view data) {

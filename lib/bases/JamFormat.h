@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Endian.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -82,6 +84,20 @@ struct TJamSubfield {
 
 // Splits the subfield bytes of a header; false when a length runs past them or they do not
 // add up.
+template <typename TTake> bool ForEachJamSubfield(std::string_view data, TTake&& take) {
+    while (!data.empty()) {
+        if (data.size() < JamSubfieldHeadSize)
+            return false;
+        const uint16_t id = GetLE16(data.data());
+        const uint32_t length = GetLE32(data.data() + 4);
+        data.remove_prefix(JamSubfieldHeadSize);
+        if (length > data.size())
+            return false;
+        take(TJamSubfield{id, data.substr(0, length)});
+        data.remove_prefix(length);
+    }
+    return true;
+}
 bool ParseJamSubfields(std::string_view data, const std::function<void(const TJamSubfield&)>& take);
 void AppendJamSubfield(std::string& out, uint16_t id, std::string_view data);
 

@@ -67,6 +67,34 @@ const TGlobalSettings& TCustomBase::CurrentSettings() const {
 
 // --- listing ---
 
+void TCustomBase::ReadListHeaders(unsigned, const TListHeaderVisitor& visit, const TProgress& progress) {
+    const int count = GetCount();
+    TPercentSteps steps(progress, count);
+    for (int p = 0; p < count; ++p) {
+        TMsgHandle msg = GetMsg(p);
+        if (!msg)
+            throw EFileError("the message list changed while it was read", 0);
+        std::string msgId = msg->MsgIdKludge;
+        std::string reply = msg->ReplyKludge;
+        if (!msg->ThreadKludgesRead) {
+            // Kludges in the text, as *.MSG keeps them.
+            msg->GetKludges();
+            msgId = msg->GetKludge("MSGID:");
+            reply = msg->GetKludge("REPLY:");
+        }
+        TListHeader header;
+        header.FromName = msg->FromName;
+        header.ToName = msg->ToName;
+        header.Subject = msg->Subject;
+        header.DateWritten = msg->DateWritten;
+        header.ReplyTo = msg->ReplyTo;
+        header.MsgId = msgId;
+        header.Reply = reply;
+        visit(p, header);
+        steps.Done(p);
+    }
+}
+
 int TCustomBase::FindNearest(TMsgId id) {
     int result = 0;
     const int count = GetCount();

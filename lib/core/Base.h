@@ -29,6 +29,47 @@ using TProgress = std::function<void(int)>;
 // Reports step k of n: k × 100 / (n - 1), or -1 when there is a single step.
 void ReportProgress(const TProgress& progress, size_t k, size_t n);
 
+// What the message list and its threads take from one message's header. Names and subject
+// are in the display page; the MSGID and REPLY values are as stored. Valid during the call.
+struct TListHeader {
+    std::string_view FromName;
+    std::string_view ToName;
+    std::string_view Subject;
+    TDateTime DateWritten = 0;
+    TMsgId ReplyTo = 0;
+    std::string_view MsgId;
+    std::string_view Reply;
+};
+
+// The fields a walk over the headers fills in; a format may leave the others empty.
+enum TListFields : unsigned {
+    lfLinks = 1,   // ReplyTo, MsgId, Reply
+    lfNames = 2,   // FromName, ToName
+    lfSubject = 4, // Subject
+    lfDate = 8,    // DateWritten
+    lfAll = 15
+};
+
+using TListHeaderVisitor = std::function<void(int position, const TListHeader& header)>;
+
+// Reports how much of a walk over `count` items is done, once per percent.
+class TPercentSteps {
+public:
+    TPercentSteps(const TProgress& progress, int count) : Progress(progress), Count(count) {}
+    void Done(int items) {
+        if (!Progress || Count <= 0)
+            return;
+        const int percent = static_cast<int>((int64_t(items) * 100 + Count / 2) / Count);
+        if (percent != Reported)
+            Progress(Reported = percent);
+    }
+
+private:
+    const TProgress& Progress;
+    int Count;
+    int Reported = -1;
+};
+
 // The storage formats, as the configuration numbers them.
 enum TBaseType : uint8_t { btMsg = 0, btSquish = 1, btJam = 2 };
 
@@ -104,6 +145,11 @@ public:
     // -1 when absent.
     virtual int IndexOfId(TMsgId id);
     virtual bool HasUnread();
+    // Calls `visit` with every listed message's header in storage order. Formats that can
+    // read headers straight do so without making message objects; the others hand over what
+    // GetMsg reads. Throws as GetMsg does.
+    virtual void ReadListHeaders(unsigned fields, const TListHeaderVisitor& visit,
+                                 const TProgress& progress = {});
     // Rereads the list and empties the message cache.
     void Rescan();
     // How many message objects the cache keeps.

@@ -295,10 +295,14 @@ int TCodePage::FromUnicode(char32_t ch) const {
 
 std::string TCodePage::ToUtf8(std::string_view bytes) const {
     std::string result;
-    result.reserve(bytes.size() * 2);
-    for (char c : bytes)
-        AppendUtf8(result, ToUnicode_[static_cast<uint8_t>(c)]);
+    AppendUtf8(result, bytes);
     return result;
+}
+
+void TCodePage::AppendUtf8(std::string& out, std::string_view bytes) const {
+    out.reserve(out.size() + bytes.size() * 2);
+    for (char c : bytes)
+        tavro::AppendUtf8(out, ToUnicode_[static_cast<uint8_t>(c)]);
 }
 
 std::string TCodePage::FromUtf8(std::string_view utf8, char fallback) const {

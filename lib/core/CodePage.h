@@ -29,6 +29,8 @@ public:
     int FromUnicode(char32_t ch) const;
 
     std::string ToUtf8(std::string_view bytes) const;
+    // The same, appended to `out`.
+    void AppendUtf8(std::string& out, std::string_view bytes) const;
     // Characters the page lacks become `fallback`; malformed UTF-8 too.
     std::string FromUtf8(std::string_view utf8, char fallback = '?') const;
 

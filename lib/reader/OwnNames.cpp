@@ -46,11 +46,11 @@ TOwnNames::TOwnNames(const TUser& user)
 
 bool TOwnNames::IsOwnName(std::string_view name) const {
     const TCodePage& page = ActiveDisplayPage();
-    const std::u32string key = NameKey(Trim(name), page);
-    const std::u32string word = key.substr(0, key.find(U' '));
-    const std::u32string moderator = NameKey(Moderator, page);
-    if (word.size() >= moderator.size() &&
-        word.compare(word.size() - moderator.size(), moderator.size(), moderator) == 0)
+    // Plain ASCII: the same key in every display page.
+    static const std::u32string moderator = NameKey(Moderator, page);
+    const std::u32string key = NameKey(TrimView(name), page);
+    const std::u32string_view word = std::u32string_view(key).substr(0, key.find(U' '));
+    if (word.ends_with(moderator))
         return true;
     for (const std::u32string& own : Keys)
         if (key == own)

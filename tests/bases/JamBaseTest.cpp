@@ -5,6 +5,7 @@
 #include "core/Endian.h"
 #include "core/Readings.h"
 #include "core/Settings.h"
+#include "reader/MsgThreads.h"
 
 #include "BaseHelpers.h"
 #include "FileFaults.h"
@@ -427,7 +428,9 @@ enum TOutcome { Works, Fails };
 struct TDamage {
     const char* Name;
     std::function<void(const TTempDir&)> Apply;
-    TOutcome List, ReadAll, Append;
+    // Headers: the walk over every header that threads and sorting make (over nothing where
+    // nothing is listed).
+    TOutcome List, ReadAll, Append, Headers;
 };
 
 void Patch(const TTempDir& dir, const char* file, size_t at, uint32_t value) {
@@ -440,46 +443,46 @@ void Patch(const TTempDir& dir, const char* file, size_t at, uint32_t value) {
 
 TEST(JamBase, DamagedBasesFailWithoutFurtherDamage) {
     const TDamage damages[] = {
-        {"no signature", [](const TTempDir& d) { Patch(d, "area.jhr", 0, 0); }, Fails, Fails, Fails},
+        {"no signature", [](const TTempDir& d) { Patch(d, "area.jhr", 0, 0); }, Fails, Fails, Fails, Works},
         {"header cut short", [](const TTempDir& d) { std::filesystem::resize_file(d.File("area.jhr"), 500); },
-         Fails, Fails, Fails},
+         Fails, Fails, Fails, Works},
         {"index record past the headers", [](const TTempDir& d) { Patch(d, "area.jdx", 12, 0x7FFFFFF0); },
-         Works, Fails, Works},
+         Works, Fails, Works, Fails},
         {"message header without signature", [](const TTempDir& d) { PatchHeader(d, 1, jhSignature, 0); },
-         Works, Fails, Works},
+         Works, Fails, Works, Fails},
         {"subfields longer than the file",
-         [](const TTempDir& d) { PatchHeader(d, 1, jhSubfieldLen, 0x7FFFFFF0); }, Works, Fails, Works},
+         [](const TTempDir& d) { PatchHeader(d, 1, jhSubfieldLen, 0x7FFFFFF0); }, Works, Fails, Works, Fails},
         {"subfields that do not add up", [](const TTempDir& d) { PatchHeader(d, 1, jhSubfieldLen, 9); },
-         Works, Fails, Works},
+         Works, Fails, Works, Fails},
         {"subfield length past the rest",
          [](const TTempDir& d) {
              Patch(d, "area.jhr", HeaderOffset(d.File("area.jdx"), 1) + 76 + 4, 0x7FFFFFF0);
          },
-         Works, Fails, Works},
+         Works, Fails, Works, Fails},
         {"text past the text file", [](const TTempDir& d) { PatchHeader(d, 1, jhTxtOffset, 0x7FFFFFF0); },
-         Works, Fails, Works},
+         Works, Fails, Works, Works},
         {"huge text length", [](const TTempDir& d) { PatchHeader(d, 1, jhTxtLen, 0xFFFFFFF0); }, Works, Fails,
-         Works},
-        {"more active than indexed", [](const TTempDir& d) { Patch(d, "area.jhr", 12, 1000000); }, Works,
          Works, Works},
+        {"more active than indexed", [](const TTempDir& d) { Patch(d, "area.jhr", 12, 1000000); }, Works,
+         Works, Works, Works},
         // A count that disagrees with the index makes the list read every header.
         {"message header without signature, count short",
          [](const TTempDir& d) {
              PatchHeader(d, 1, jhSignature, 0);
              Patch(d, "area.jhr", 12, 1);
          },
-         Fails, Fails, Works},
+         Fails, Fails, Works, Fails},
         {"index record past the headers, count short",
          [](const TTempDir& d) {
              Patch(d, "area.jdx", 12, 0x7FFFFFF0);
              Patch(d, "area.jhr", 12, 1);
          },
-         Fails, Fails, Works},
+         Fails, Fails, Works, Fails},
         {"partial index record",
          [](const TTempDir& d) {
              test::WriteFile(d.File("area.jdx"), test::ReadFile(d.File("area.jdx")) + "xyz");
          },
-         Works, Works, Fails},
+         Works, Works, Fails, Works},
     };
     for (const TDamage& damage : damages) {
         SCOPED_TRACE(damage.Name);
@@ -513,6 +516,8 @@ TEST(JamBase, DamagedBasesFailWithoutFurtherDamage) {
                           BodyTexts(*base->GetMsg(i));
                   }),
                   damage.ReadAll);
+        EXPECT_EQ(outcome([&] { base->ReadListHeaders(lfAll, [](int, const TListHeader&) {}); }),
+                  damage.Headers);
         test::TRecordingUi ui;
         const std::string before = test::ReadFile(jhr);
         auto msg = base->NewMsg();
@@ -548,6 +553,64 @@ TEST(JamBase, DeleteOfAHeaderTwoRecordsNameIsRefused) {
               std::vector<std::string>(2, "Message base \"" + jhr + "\" is damaged. Base needs fixing."));
     EXPECT_EQ(test::Snapshot(dir.Path()), before);
     EXPECT_TRUE(base->DeleteMsg(3)) << "a header of its own";
+}
+
+// The walk that threads and sorting make reads headers straight from the file; it must see
+// what reading each message sees. Laid out by hand: thread ids in kludge subfields (the first
+// of two counts, in any letter case), code-page names, subfields larger than a read piece.
+TEST(JamBase, HeaderWalkAgreesWithTheMessages) {
+    TTempDir dir;
+    const std::vector<std::pair<std::string, uint32_t>> messages = {
+        {Subfield(2, "\x88\xA2\xA0\xAD") + Subfield(3, "All") + Subfield(6, "Re: \xAF\xE0\xA8\xA2\xA5\xE2") +
+             Subfield(2000, "REPLY: 1:1/1 aa") + Subfield(5, "1:1/1 bb") + Subfield(4, "1:1/1  CC"),
+         0},
+        {Subfield(2, "Big") + Subfield(2001, std::string(5000, '1')) + Subfield(2000, "msgid: 1:1/1 dd") +
+             Subfield(6, "after the big one"),
+         0},
+        {Subfield(2, "Linked") + Subfield(6, "third"), 100},
+    };
+    std::string jhr(1024, '\0'), jdx;
+    jhr.replace(0, 4, std::string("JAM\0", 4));
+    jhr.replace(12, 4, LE32(static_cast<uint32_t>(messages.size())));
+    jhr.replace(20, 4, LE32(100));
+    for (size_t i = 0; i < messages.size(); ++i) {
+        const auto& [subfields, replyTo] = messages[i];
+        std::string header(76, '\0');
+        header.replace(0, 4, std::string("JAM\0", 4));
+        header.replace(8, 4, LE32(static_cast<uint32_t>(subfields.size())));
+        header.replace(24, 4, LE32(replyTo));
+        header.replace(36, 4, LE32(1704448980 + static_cast<uint32_t>(i) * 60));
+        header.replace(48, 4, LE32(100 + static_cast<uint32_t>(i)));
+        jdx += LE32(0) + LE32(static_cast<uint32_t>(jhr.size()));
+        jhr += header + subfields;
+    }
+    test::WriteFile(dir.File("area.jhr"), jhr);
+    test::WriteFile(dir.File("area.jdx"), jdx);
+    test::WriteFile(dir.File("area.jdt"), "");
+
+    TOpenBase base(dir.File("area.jhr"));
+    using TSeen =
+        std::tuple<int, std::string, std::string, std::string, TDateTime, TMsgId, std::string, std::string>;
+    auto walk = [&](bool straight) {
+        std::vector<TSeen> seen;
+        auto take = [&](int p, const TListHeader& h) {
+            seen.emplace_back(p, h.FromName, h.ToName, h.Subject, h.DateWritten, h.ReplyTo,
+                              ThreadKey(h.MsgId), ThreadKey(h.Reply));
+        };
+        if (straight)
+            base->ReadListHeaders(lfAll, take);
+        else
+            base->TCustomBase::ReadListHeaders(lfAll, take);
+        return seen;
+    };
+    const std::vector<TSeen> straight = walk(true);
+    EXPECT_EQ(straight, walk(false));
+    ASSERT_EQ(straight.size(), 3u);
+    EXPECT_EQ(std::get<6>(straight[0]), "1:1/1 cc");
+    EXPECT_EQ(std::get<7>(straight[0]), "1:1/1 aa");
+    EXPECT_EQ(std::get<6>(straight[1]), "1:1/1 dd");
+    EXPECT_EQ(std::get<3>(straight[1]), "after the big one");
+    EXPECT_EQ(std::get<5>(straight[2]), 100u);
 }
 
 // A base as another program writes it, laid out here byte by byte: one message with a

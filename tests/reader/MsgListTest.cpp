@@ -4,6 +4,7 @@
 #include "reader/MsgThreads.h"
 #include "reader/OwnNames.h"
 #include "reader/ReplyPrefix.h"
+#include "reader/TextOrder.h"
 
 #include "bases/BaseFactory.h"
 #include "bases/JamFormat.h"
@@ -16,6 +17,8 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <numeric>
+#include <random>
 
 using namespace tavro;
 using tavro::test::TTempDir;
@@ -106,6 +109,51 @@ TEST(ReplyPrefixTest, StripsEveryCompletePrefix) {
         EXPECT_EQ(StripReplyPrefixes(subject), compared) << subject;
 }
 
+TEST(TextOrderTest, WeightsKeepTheirOrderAsBytes) {
+    // Each length class of the encoding, at its edges.
+    const uint32_t weights[] = {1,         0x7F,       0x80,       0x7FF,      0x800,
+                                0xFFFF,    0x10000,    0x1FFFFF,   0x200000,   0x3FFFFFF,
+                                0x4000000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF};
+    std::string previous;
+    for (uint32_t weight : weights) {
+        std::string key;
+        AppendWeight(key, weight);
+        // A longer key of smaller weights must still sort first.
+        std::string longer = previous + previous;
+        EXPECT_LT(previous, key) << std::hex << weight;
+        EXPECT_LT(longer, key) << std::hex << weight;
+        previous = key;
+    }
+}
+
+TEST(TextOrderTest, SortByKeysAgreesWithAPlainSort) {
+    // Short alphabets make many shared starts and equal keys; a long shared start runs past
+    // the partitioning into the plain sort.
+    std::mt19937 random(7);
+    for (const std::string& start :
+         {std::string(), std::string("Subject of message "), std::string(200, 'x')}) {
+        std::vector<std::string> texts;
+        for (int i = 0; i < 3000; ++i) {
+            std::string text = i % 5 == 0 ? std::string() : start;
+            for (size_t n = random() % 6; n > 0; --n)
+                text.push_back("ab\x80\xFF"[random() % 4]);
+            texts.push_back(text);
+        }
+        TPackedTexts keys;
+        for (const std::string& text : texts)
+            keys.Add(text);
+        std::vector<uint32_t> ids(texts.size());
+        std::iota(ids.begin(), ids.end(), 0u);
+        SortByKeys(ids, keys);
+        std::vector<std::string_view> sorted;
+        for (uint32_t id : ids)
+            sorted.push_back(keys[id]);
+        std::vector<std::string_view> expected(texts.begin(), texts.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(sorted, expected) << start.size();
+    }
+}
+
 TEST(OwnNamesTest, MatchesNameRealNameHighlightsAndModerators) {
     TUser user;
     user.Name = "  Ivan Petrov ";
@@ -175,7 +223,7 @@ TEST(MsgListTest, LinksThatCloseACycleAreLeftOut) {
         const std::vector<std::string> shape = Shape(list);
         EXPECT_EQ(shape.size(), 5u) << type;
         // Every row once, one root per cycle.
-        EXPECT_EQ(list.Children(TMsgList::NoParent).size(), 3u) << type;
+        EXPECT_EQ(list.ChildCount(TMsgList::NoParent), 3) << type;
         EXPECT_EQ(list.Parent(2), TMsgList::NoParent) << type;
     }
 }
@@ -188,7 +236,7 @@ TEST(MsgListTest, FlatFillReadsNoHeader) {
     TMsgList list;
     ASSERT_NO_THROW(list.Fill(base.Get(), {}, false));
     EXPECT_EQ(list.Count(), 3);
-    EXPECT_EQ(list.Children(TMsgList::NoParent).size(), 3u);
+    EXPECT_EQ(list.ChildCount(TMsgList::NoParent), 3);
     EXPECT_THROW(list.Row(1), EFileError);
     EXPECT_THROW(list.Fill(base.Get(), {}, true), EFileError);
     EXPECT_EQ(list.Count(), 0);
