@@ -88,7 +88,7 @@ void PrintRows(TMsgList& list, const TListOptions& options, std::ostream& out) {
     TCustomBase& base = *list.Base();
     std::string lines;
     lines.reserve(Piece + 1024);
-    for (const auto& [index, depth] : list.DisplayOrderWithDepth()) {
+    list.VisitDisplayOrder([&](int index, int depth) {
         const TMsgRow row = list.Row(index);
         if (options.Threads)
             lines.append(size_t(depth) * 2, ' ');
@@ -106,7 +106,7 @@ void PrintRows(TMsgList& list, const TListOptions& options, std::ostream& out) {
             out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
             lines.clear();
         }
-    }
+    });
     out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
 }
 

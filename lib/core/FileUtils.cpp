@@ -9,12 +9,15 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace tavro {
 
@@ -31,23 +34,95 @@ static bool PathExists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// The entry of `dir` equal to `name` ignoring ASCII case; the smallest such name when the
-// directory holds several, so the choice does not depend on the directory order.
-static bool FindNoCase(const std::string& dir, std::string_view name, std::string& found) {
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d)
-        return false;
-    bool any = false;
-    while (dirent* entry = ::readdir(d)) {
-        std::string_view entryName = entry->d_name;
-        if (EqualsNoCase(entryName, name) && (!any || entryName < found)) {
-            found = entryName;
-            any = true;
+namespace {
+
+// Directory listings by ASCII-lowered name, kept while a directory stays unchanged: many
+// areas share one directory, and each missing file of each area would otherwise read all
+// of it. A listing of a directory changed in the last seconds is not kept, as its change
+// time may not move again for the next change within the same clock tick.
+class TDirNames {
+public:
+    // The entry equal to `name` ignoring ASCII case; the smallest such name when there are
+    // several, so the choice does not depend on the directory order.
+    bool Find(const std::string& dir, std::string_view name, std::string& found) {
+        const std::string path = dir.empty() ? "." : dir;
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0)
+            return false;
+        std::lock_guard<std::mutex> lock(Mutex);
+        auto it = Dirs.find(path);
+        if (it == Dirs.end() || !SameDir(it->second, st)) {
+            TListing listing;
+            if (!Read(path, st, listing))
+                return false;
+            if (!RecentlyChanged(st)) {
+                if (Dirs.size() >= MaxDirs)
+                    Dirs.clear();
+                it = Dirs.insert_or_assign(path, std::move(listing)).first;
+            } else {
+                return Lookup(listing, name, found);
+            }
         }
+        return Lookup(it->second, name, found);
     }
-    ::closedir(d);
-    return any;
+
+private:
+    static constexpr size_t MaxDirs = 256;
+    struct TListing {
+        dev_t Dev = 0;
+        ino_t Ino = 0;
+        timespec Changed{};
+        std::unordered_map<std::string, std::string> Names;
+    };
+
+    static bool SameDir(const TListing& listing, const struct stat& st) {
+        return listing.Dev == st.st_dev && listing.Ino == st.st_ino &&
+               listing.Changed.tv_sec == st.st_mtim.tv_sec && listing.Changed.tv_nsec == st.st_mtim.tv_nsec;
+    }
+    static bool RecentlyChanged(const struct stat& st) {
+        return std::abs(std::time(nullptr) - st.st_mtim.tv_sec) < 3;
+    }
+    static bool Read(const std::string& path, const struct stat& st, TListing& listing) {
+        DIR* d = ::opendir(path.c_str());
+        if (!d)
+            return false;
+        listing.Dev = st.st_dev;
+        listing.Ino = st.st_ino;
+        listing.Changed = st.st_mtim;
+        while (dirent* entry = ::readdir(d)) {
+            const std::string entryName = entry->d_name;
+            auto [at, added] = listing.Names.try_emplace(LowerAscii(entryName), entryName);
+            if (!added && entryName < at->second)
+                at->second = entryName;
+        }
+        ::closedir(d);
+        return true;
+    }
+    static std::string LowerAscii(std::string_view text) {
+        std::string lower(text);
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c + 32);
+        return lower;
+    }
+    static bool Lookup(const TListing& listing, std::string_view name, std::string& found) {
+        auto it = listing.Names.find(LowerAscii(name));
+        if (it == listing.Names.end())
+            return false;
+        found = it->second;
+        return true;
+    }
+
+    std::mutex Mutex;
+    std::unordered_map<std::string, TListing> Dirs;
+};
+
+bool FindNoCase(const std::string& dir, std::string_view name, std::string& found) {
+    static TDirNames names;
+    return names.Find(dir, name, found);
 }
+
+} // namespace
 
 std::string ResolveCase(const std::string& path) {
     if (path.empty() || PathExists(path))

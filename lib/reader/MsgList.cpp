@@ -96,13 +96,21 @@ void TMsgList::BuildShape(std::vector<int> parents) {
         ReplyStart[p + 1] += ReplyStart[p];
     Order.resize(count);
     Places.resize(count);
-    std::vector<int> next(ReplyStart.begin(), ReplyStart.end() - 1);
+    // Each row's start serves as the cursor of its replies and ends up at the next row's
+    // start; one shift puts the starts back.
     int nextTop = 0;
     for (int p = 0; p < count; ++p) {
         const int parent = Parents[p];
-        int& at = parent == NoParent ? nextTop : next[parent];
-        Places[p] = at - (parent == NoParent ? 0 : ReplyStart[parent]);
-        Order[at++] = p;
+        const int at = parent == NoParent ? nextTop++ : ReplyStart[parent]++;
+        Order[at] = p;
+    }
+    for (int p = count; p > 0; --p)
+        ReplyStart[p] = ReplyStart[p - 1];
+    ReplyStart[0] = topCount;
+    for (int level = NoParent; level < count; ++level) {
+        const auto [first, end] = Level(level);
+        for (int at = first; at < end; ++at)
+            Places[Order[at]] = at - first;
     }
 }
 
@@ -207,17 +215,21 @@ std::vector<int> TMsgList::DisplayOrder() const {
 std::vector<std::pair<int, int>> TMsgList::DisplayOrderWithDepth() const {
     std::vector<std::pair<int, int>> order;
     order.reserve(size_t(Count()));
+    VisitDisplayOrder([&](int index, int depth) { order.emplace_back(index, depth); });
+    return order;
+}
+
+void TMsgList::VisitDisplayOrder(const std::function<void(int index, int depth)>& visit) const {
     std::vector<std::pair<int, int>> stack;
     for (int place = ChildCount(NoParent) - 1; place >= 0; --place)
         stack.emplace_back(Child(NoParent, place), 0);
     while (!stack.empty()) {
         const auto [index, depth] = stack.back();
         stack.pop_back();
-        order.emplace_back(index, depth);
+        visit(index, depth);
         for (int place = ChildCount(index) - 1; place >= 0; --place)
             stack.emplace_back(Child(index, place), depth + 1);
     }
-    return order;
 }
 
 namespace {
@@ -309,26 +321,40 @@ void TMsgList::SortLevels(const TSortKeys& keys) {
         for (int at = first; at < end; ++at)
             Order[at] = dated[at - first].second;
     };
+    // Rows of one text in the order of their dates.
+    auto byDateWithinRanks = [&](int first, int end) {
+        for (int run = first; run < end && !keys.Dates.empty();) {
+            int next = run + 1;
+            while (next < end && keys.Ranks[Order[next]] == keys.Ranks[Order[run]])
+                ++next;
+            if (next - run > 1)
+                byDate(run, next);
+            run = next;
+        }
+    };
     auto sortLevel = [&](int parent) {
         const auto [first, end] = Level(parent);
         if (end - first < 2)
             return;
-        if (!keys.Ranks.empty()) {
+        if (!keys.Ranks.empty() && end - first == Count()) {
+            // The whole list on one level: ranks are small numbers, counted in one pass;
+            // going through the positions in order keeps equal ranks in storage order.
+            std::vector<int> starts(size_t(Count()) + 1, 0);
+            for (uint32_t rank : keys.Ranks)
+                ++starts[rank + 1];
+            for (size_t r = 1; r < starts.size(); ++r)
+                starts[r] += starts[r - 1];
+            for (int p = 0; p < Count(); ++p)
+                Order[first + starts[keys.Ranks[p]]++] = p;
+            byDateWithinRanks(first, end);
+        } else if (!keys.Ranks.empty()) {
             ranked.clear();
             for (int at = first; at < end; ++at)
                 ranked.push_back(uint64_t(keys.Ranks[Order[at]]) << 31 | uint64_t(Order[at]));
             std::sort(ranked.begin(), ranked.end());
             for (int at = first; at < end; ++at)
                 Order[at] = static_cast<int>(ranked[at - first] & 0x7FFFFFFF);
-            // Rows of one text in the order of their dates.
-            for (int run = first; run < end && !keys.Dates.empty();) {
-                int next = run + 1;
-                while (next < end && keys.Ranks[Order[next]] == keys.Ranks[Order[run]])
-                    ++next;
-                if (next - run > 1)
-                    byDate(run, next);
-                run = next;
-            }
+            byDateWithinRanks(first, end);
         } else if (!keys.Dates.empty()) {
             byDate(first, end);
         } else {

@@ -82,6 +82,8 @@ public:
     std::vector<int> DisplayOrder() const;
     // The same with each row's depth, found on the way rather than by walking up.
     std::vector<std::pair<int, int>> DisplayOrderWithDepth() const;
+    // The same without keeping the order: each row once, with its depth.
+    void VisitDisplayOrder(const std::function<void(int index, int depth)>& visit) const;
 
     // Reads every row not read yet, in one walk over the headers.
     void FillRows(const TProgress& progress = {});

@@ -60,7 +60,7 @@ class TMsgIdTable {
 public:
     explicit TMsgIdTable(const std::vector<uint64_t>& msgIds) : MsgIds(msgIds) {
         size_t size = 16;
-        while (size < msgIds.size() * 2)
+        while (size < msgIds.size() + msgIds.size() / 3)
             size *= 2;
         Slots.assign(size, -1);
         for (int p = 0; p < static_cast<int>(msgIds.size()); ++p) {

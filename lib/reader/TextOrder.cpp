@@ -116,12 +116,12 @@ void TCollator::AppendKey(std::string& out, std::string_view text) {
         Key.resize(length + 1);
         length = std::wcsxfrm(Key.data(), Wide.c_str(), Key.size());
     }
-    const size_t start = out.size();
-    out.resize(start + length * MaxWeightBytes);
-    char* to = out.data() + start;
+    if (Bytes.size() < length * MaxWeightBytes)
+        Bytes.resize(length * MaxWeightBytes);
+    char* to = Bytes.data();
     for (size_t i = 0; i < length; ++i)
         to = PutWeight(to, static_cast<uint32_t>(Key[i]));
-    out.resize(static_cast<size_t>(to - out.data()));
+    out.append(Bytes.data(), to);
 }
 
 std::string CollationKey(std::string_view text, const TCodePage& page) {

@@ -68,6 +68,7 @@ private:
     const TCodePage& Page;
     std::wstring Wide;
     std::vector<wchar_t> Key;
+    std::string Bytes;
 };
 
 } // namespace tavro

@@ -96,6 +96,31 @@ TEST_F(FileUtilsDir, ResolveCaseOfARelativePath) {
     fs::current_path(previous);
 }
 
+// Listings of directories are kept between look-ups; every change of a directory must
+// still show in the next one.
+TEST_F(FileUtilsDir, ResolveCaseSeesChangesAfterAnEarlierLookUp) {
+    // Unchanged for an hour, as a tosser's directory between tosses.
+    auto settle = [&] {
+        fs::last_write_time(dir.File("Base"), fs::file_time_type::clock::now() - std::chrono::hours(1));
+    };
+    settle();
+    EXPECT_EQ(ResolveCase(dir.File("base/echo.sqd")), dir.File("Base/Echo.SQD"));
+    EXPECT_EQ(ResolveCase(dir.File("base/echo.sqi")), dir.File("Base/echo.sqi"));
+    WriteFile(dir.File("Base/ECHO.SQI"), "created");
+    EXPECT_EQ(ResolveCase(dir.File("base/echo.sqi")), dir.File("Base/ECHO.SQI"));
+    settle();
+    EXPECT_EQ(ResolveCase(dir.File("base/echo.sqi")), dir.File("Base/ECHO.SQI"));
+    fs::rename(dir.File("Base/Echo.SQD"), dir.File("Base/eCHO.sqd"));
+    EXPECT_EQ(ResolveCase(dir.File("base/echo.sqd")), dir.File("Base/eCHO.sqd"));
+    // Another directory under the same name.
+    settle();
+    fs::rename(dir.File("Base"), dir.File("Old"));
+    fs::create_directories(dir.File("Base"));
+    WriteFile(dir.File("Base/Echo.sqd"), "new");
+    settle();
+    EXPECT_EQ(ResolveCase(dir.File("base/echo.sqd")), dir.File("Base/Echo.sqd"));
+}
+
 TEST_F(FileUtilsDir, ResolveCasePrefersTheSmallestOfSeveralVariants) {
     WriteFile(dir.File("Base/echo.sqd"), "lower");
     EXPECT_EQ(ResolveCase(dir.File("Base/ECHO.SQD")), dir.File("Base/Echo.SQD"));
