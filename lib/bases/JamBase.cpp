@@ -960,16 +960,30 @@ TMsgId TJamBase::GetLastRead() {
 namespace {
 
 // The offset of the user's record in the .JLR, read from the start to the end however long
-// it is; -1 when there is none. `record` gets the record found.
-int64_t FindLastReadRecord(TBufStream& file, int user, uint8_t (&record)[JamLastReadSize]) {
+// it is; -1 when there is none. `record` gets the record found: the one with the CRC of the
+// user's name, as other JAM readers find it, else the one with the user's number.
+int64_t FindLastReadRecord(TBufStream& file, uint32_t nameCrc, int user, uint8_t (&record)[JamLastReadSize]) {
+    int64_t byNumber = -1;
+    uint8_t numbered[JamLastReadSize];
     file.Seek(0, TSeekOrigin::Begin);
-    for (int64_t at = 0; file.Read(record, JamLastReadSize) == JamLastReadSize; at += JamLastReadSize)
-        if (GetLE32(record + 4) == static_cast<uint32_t>(user))
+    for (int64_t at = 0; file.Read(record, JamLastReadSize) == JamLastReadSize; at += JamLastReadSize) {
+        if (GetLE32(record) == nameCrc)
             return at;
-    return -1;
+        if (byNumber < 0 && GetLE32(record + 4) == static_cast<uint32_t>(user)) {
+            byNumber = at;
+            std::memcpy(numbered, record, JamLastReadSize);
+        }
+    }
+    if (byNumber >= 0)
+        std::memcpy(record, numbered, JamLastReadSize);
+    return byNumber;
 }
 
 } // namespace
+
+uint32_t TJamBase::NameCrc() const {
+    return JamCrc(CodePages.DisplayToOem(UserName));
+}
 
 void TJamBase::LoadLastRead() {
     LastRead = HighRead = -1;
@@ -977,7 +991,7 @@ void TJamBase::LoadLastRead() {
         try {
             auto file = OpenWithRetry(SiblingName("LR"), TOpenMode::Read, JamWalkBufSize, ShortOpenTimeoutMs);
             uint8_t record[JamLastReadSize];
-            if (FindLastReadRecord(*file, UserIndex, record) >= 0) {
+            if (FindLastReadRecord(*file, NameCrc(), UserIndex, record) >= 0) {
                 LastRead = static_cast<int32_t>(GetLE32(record + 8));
                 HighRead = static_cast<int32_t>(GetLE32(record + 12));
             }
@@ -996,15 +1010,15 @@ void TJamBase::SaveLastRead() {
         auto file = OpenWithRetry(SiblingName("LR"), TOpenMode::ReadWriteExclusiveCreate, JamWalkBufSize,
                                   ShortOpenTimeoutMs);
         uint8_t record[JamLastReadSize];
-        int64_t at = FindLastReadRecord(*file, UserIndex, record);
+        int64_t at = FindLastReadRecord(*file, NameCrc(), UserIndex, record);
         if (at < 0) {
-            // A new record goes after the last whole one. Other JAM readers find a user by
-            // the CRC of the name as their user base holds it.
+            // A new record goes after the last whole one; a found one keeps the name and
+            // number another program gave it.
             const int64_t size = file->Size();
             at = size - size % JamLastReadSize;
-            PutLE32(record, JamCrc(CodePages.DisplayToOem(UserName)));
+            PutLE32(record, NameCrc());
+            PutLE32(record + 4, static_cast<uint32_t>(UserIndex));
         }
-        PutLE32(record + 4, static_cast<uint32_t>(UserIndex));
         PutLE32(record + 8, static_cast<uint32_t>(LastRead));
         PutLE32(record + 12, static_cast<uint32_t>(HighRead));
         file->Seek(at, TSeekOrigin::Begin);

@@ -122,6 +122,8 @@ protected:
 
 private:
     void BuildLive();
+    // The CRC of the user's name as stored, by which JAM readers find their last-read record.
+    uint32_t NameCrc() const;
     // Marking a header deleted must not take another listed message with it: an index that
     // names one header twice is damaged.
     void CheckHeadersNotShared(std::vector<uint32_t> slots) const;

@@ -245,9 +245,16 @@ void TCustomBase::SetUserIndex(int index) {
 }
 
 void TCustomBase::SetUser(int index, const std::string& name) {
-    // The old user's records are saved under the old name.
-    SetUserIndex(index);
+    if (index == UserIndex && name == UserName)
+        return;
+    // The old user's records are saved under the old name; the new user's are found by the
+    // new one, as some formats find them by name.
+    SaveLastRead();
+    SaveReadMarks();
+    UserIndex = index;
     UserName = name;
+    LoadLastRead();
+    LoadReadMarks();
 }
 
 void TCustomBase::Close() {

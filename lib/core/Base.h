@@ -183,7 +183,7 @@ public:
     bool IsRead(TMsgId id) const;
     // Saves the old user's last-read pointer and read marks, then loads the new user's.
     void SetUserIndex(int index);
-    // Sets the user's name, which some formats keep beside the index, then the index.
+    // The same with the user's name, by which some formats find the user's records.
     void SetUser(int index, const std::string& name);
     // Saves last-read and read marks, empties the message cache.
     void Close();

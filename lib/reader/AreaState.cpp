@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace tavro {
 
 namespace {
@@ -119,6 +121,20 @@ TTreeInfo* UpdateAreaNode(std::vector<std::unique_ptr<TTreeInfo>>& tree, const T
     if (node)
         ScanAreaNode(*node, user);
     return node;
+}
+
+TTreeInfo* NextAreaWithNew(std::vector<std::unique_ptr<TTreeInfo>>& tree, const TTreeInfo* current) {
+    std::vector<TTreeInfo*> areas;
+    ForEachArea(tree, [&](TTreeInfo& node) { areas.push_back(&node); });
+    const auto at = std::find(areas.begin(), areas.end(), current);
+    // After the current area, then round from the top to just before it.
+    const size_t start = at == areas.end() ? 0 : size_t(at - areas.begin()) + 1;
+    for (size_t k = 0; k < areas.size(); ++k) {
+        TTreeInfo* node = areas[(start + k) % areas.size()];
+        if (node != current && node->HasNew && !node->Locked)
+            return node;
+    }
+    return nullptr;
 }
 
 bool RefreshAreaNode(TTreeInfo& node) {

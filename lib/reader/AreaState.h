@@ -48,6 +48,10 @@ void RescanAreas(TUser& user, const TAreaScanHook& beforeEach = {});
 TTreeInfo* UpdateAreaNode(std::vector<std::unique_ptr<TTreeInfo>>& tree, const TEcho* echo,
                           const TUser& user);
 
+// The next area after `current` in tree order that holds unread mail and is not locked,
+// going round to the top; null when there is none. Folders are looked into, closed or not.
+TTreeInfo* NextAreaWithNew(std::vector<std::unique_ptr<TTreeInfo>>& tree, const TTreeInfo* current);
+
 // Asks the open area's base whether it holds unread mail and stores the answer in HasNew;
 // true when that changed what the node shows. Throws when the base cannot be read.
 bool RefreshAreaNode(TTreeInfo& node);

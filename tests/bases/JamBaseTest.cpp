@@ -406,6 +406,22 @@ TEST(JamBase, LastReadRecordsPerUser) {
     EXPECT_EQ(GetLE32(&jlr[0]), 0x12345678u);
     EXPECT_EQ(GetLE32(&jlr[8]), 2u);
     EXPECT_EQ(ParseReadings(test::ReadFile(dir.File("area.jrd"))).size(), 1u);
+
+    // Another reader's record for the same name under its own number comes first: that
+    // program and Tavro then share the pointer, and the record keeps its number.
+    jlr += LE32(JamCrc("olga ivanova")) + LE32(77) + LE32(1) + LE32(1);
+    test::WriteFile(dir.File("area.jlr"), jlr);
+    {
+        TOpenBase base(jhr);
+        base->SetUser(4, "Olga Ivanova");
+        EXPECT_EQ(base->GetLastRead(), 1u);
+        base->SetLastRead(2);
+    }
+    jlr = test::ReadFile(dir.File("area.jlr"));
+    ASSERT_EQ(jlr.size(), 48u);
+    EXPECT_EQ(GetLE32(&jlr[36]), 77u);
+    EXPECT_EQ(GetLE32(&jlr[40]), 2u);
+    EXPECT_EQ(GetLE32(&jlr[24]), 2u) << "the record of number 5 is not touched";
 }
 
 TEST(JamBase, ScanLineNamesTheBaseAsTheTosserSeesIt) {

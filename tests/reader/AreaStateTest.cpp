@@ -1,6 +1,7 @@
 #include "reader/AreaState.h"
 
 #include "config/Echo.h"
+#include "config/TreeInfo.h"
 #include "config/User.h"
 #include "core/Base.h"
 
@@ -206,4 +207,32 @@ TEST_F(AreaStateTest, RefreshFollowsTheOpenBaseReadMarks) {
 
     TTreeInfo folder;
     EXPECT_FALSE(RefreshAreaNode(folder));
+}
+
+// Flags as the last scan left them: only areas with unread mail that are not locked count,
+// in tree order through folders, round from the top.
+TEST(AreaStateNext, NextAreaWithNewGoesOnInTreeOrder) {
+    std::vector<std::unique_ptr<TEcho>> echoes;
+    for (const char* tag : {"A", "B", "C", "D"})
+        echoes.push_back(MakeArea(tag, btJam, "/nonexistent"));
+    std::vector<std::unique_ptr<TTreeInfo>> tree;
+    tree.push_back(std::make_unique<TTreeInfo>(echoes[0].get()));
+    auto folder = std::make_unique<TTreeInfo>();
+    folder->Children.push_back(std::make_unique<TTreeInfo>(echoes[1].get()));
+    folder->Children.push_back(std::make_unique<TTreeInfo>(echoes[2].get()));
+    tree.push_back(std::move(folder));
+    tree.push_back(std::make_unique<TTreeInfo>(echoes[3].get()));
+    TTreeInfo* a = tree[0].get();
+    TTreeInfo* b = tree[1]->Children[0].get();
+    TTreeInfo* c = tree[1]->Children[1].get();
+    TTreeInfo* d = tree[2].get();
+    a->HasNew = c->HasNew = d->HasNew = true;
+    d->Locked = true;
+    EXPECT_EQ(NextAreaWithNew(tree, a), c);
+    EXPECT_EQ(NextAreaWithNew(tree, c), a); // round from the top, past the locked one
+    EXPECT_EQ(NextAreaWithNew(tree, nullptr), a);
+    EXPECT_EQ(NextAreaWithNew(tree, tree[1].get()), a); // a folder: from the top
+    a->HasNew = false;
+    EXPECT_EQ(NextAreaWithNew(tree, c), nullptr);
+    EXPECT_EQ(NextAreaWithNew(tree, b), c);
 }

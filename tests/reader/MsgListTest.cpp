@@ -6,14 +6,10 @@
 #include "reader/ReplyPrefix.h"
 #include "reader/TextOrder.h"
 
-#include "bases/BaseFactory.h"
-#include "bases/JamFormat.h"
-#include "bases/SquishFormat.h"
 #include "config/User.h"
 #include "core/DateTime.h"
-#include "core/Endian.h"
 
-#include "TempDir.h"
+#include "ReaderBases.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -21,63 +17,11 @@
 #include <random>
 
 using namespace tavro;
+using tavro::test::MakeBase;
+using tavro::test::TPost;
 using tavro::test::TTempDir;
 
 namespace {
-
-struct TPost {
-    const char* Subj;
-    TMsgId ReplyTo = 0;     // stored link
-    const char* MsgId = ""; // kludge values
-    const char* Reply = "";
-    const char* From = "Ivan Petrov";
-    TDateTime Date = 45000;
-};
-
-std::string PathFor(TBaseType type, const TTempDir& dir) {
-    return type == btMsg ? dir.File("area") : type == btSquish ? dir.File("area.sqd") : dir.File("area.jhr");
-}
-
-// Reply links as a tosser stores them (Tavro itself writes none), in the header of the
-// message at each position, found through the index.
-void StoreReplyLinks(TBaseType type, const TTempDir& dir, const std::vector<TPost>& posts) {
-    const bool jam = type == btJam;
-    const std::string index = test::ReadFile(dir.File(jam ? "area.jdx" : "area.sqi"));
-    const std::string headerFile = dir.File(jam ? "area.jhr" : "area.sqd");
-    std::string headers = test::ReadFile(headerFile);
-    const size_t recordSize = jam ? JamIndexRecordSize : SqIndexRecordSize;
-    for (size_t p = 0; p < posts.size(); ++p) {
-        const uint32_t offset = GetLE32(&index[p * recordSize + (jam ? 4 : 0)]);
-        const size_t at = offset + (jam ? size_t(jhReplyTo) : SqFrameHeaderSize + size_t(smReplyTo));
-        PutLE32(&headers[at], posts[p].ReplyTo);
-    }
-    test::WriteFile(headerFile, headers);
-}
-
-// A base of the type holding the posts in order; ids are 1, 2, ... (2, 3, ... for *.MSG).
-TBaseRef MakeBase(TBaseType type, const TTempDir& dir, const std::vector<TPost>& posts) {
-    TBaseRef base = NewBase(type, PathFor(type, dir), "TEST.AREA", "");
-    EXPECT_TRUE(base->CreateIfMissing());
-    for (const TPost& post : posts) {
-        std::unique_ptr<TCustomMsg> msg = base->NewMsg();
-        msg->FromName = post.From;
-        msg->ToName = "All";
-        msg->Subject = post.Subj;
-        msg->DateWritten = post.Date;
-        msg->ReplyTo = post.ReplyTo;
-        if (*post.MsgId)
-            msg->Kludges.push_back(std::string("\x01MSGID: ") + post.MsgId);
-        if (*post.Reply)
-            msg->Kludges.push_back(std::string("\x01REPLY: ") + post.Reply);
-        msg->Body.emplace_back("text");
-        EXPECT_TRUE(base->WriteMsg(msg.get()));
-    }
-    if (type != btMsg)
-        StoreReplyLinks(type, dir, posts);
-    base->Invalidate();
-    base->Rescan();
-    return base;
-}
 
 // Each row as "position:depth" in display order.
 std::vector<std::string> Shape(const TMsgList& list) {
