@@ -1,5 +1,6 @@
 #include "BenchSupport.h"
 
+#include "nodelist/NodeHints.h"
 #include "nodelist/Nodelist.h"
 
 #include <algorithm>
@@ -75,9 +76,9 @@ struct TNodelistFiles {
 
     bench::TSetup Setup;
 
-    TNodelistFiles() {
-        for (const auto& [name, text] : {std::pair{"NODELIST.123", MakeNodelist(bench::Scaled(NodeLines))},
-                                         std::pair{"POINTS.123", MakePointlist(bench::Scaled(PointLines))}}) {
+    TNodelistFiles(int nodeLines = bench::Scaled(NodeLines), int pointLines = bench::Scaled(PointLines)) {
+        for (const auto& [name, text] : {std::pair{"NODELIST.123", MakeNodelist(nodeLines)},
+                                         std::pair{"POINTS.123", MakePointlist(pointLines)}}) {
             std::ofstream out(Dir.Path + "/" + name, std::ios::binary);
             out << text;
             out.close();
@@ -158,5 +159,28 @@ void BM_FindNodesByName(benchmark::State& state) {
     state.counters["found"] = static_cast<double>(found);
 }
 BENCHMARK(BM_FindNodesByName)->ArgName("listed")->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
+
+// The hints of a message header with indexes of 2,000 and 200,000 entries: one address of each
+// side listed once, the names not at all, so both sizes find the same lines.
+void BM_NodeHints(benchmark::State& state) {
+    static TNodelistFiles small(bench::Scaled(360), bench::Scaled(1822));
+    static TNodelistFiles large(bench::Scaled(36000), bench::Scaled(182223));
+    TNodelistFiles& files = state.range(0) == 2000 ? small : large;
+    if (!files.Setup.Ready(state))
+        return;
+    const TNodelistIndex& index = files.Index;
+    const TNodeEntry first = index.Entries()[1], last = index.Entries().back();
+    const TAddress from(first.Zone, first.Net, first.Node, first.Point),
+        to(last.Zone, last.Net, last.Node, last.Point);
+    size_t length = 0;
+    for (auto _ : state) {
+        const TNodeHints hints = BuildNodeHints(index, "Nobody Such", from, "Nobody Else", to);
+        length = hints.FromAddr.size() + hints.ToAddr.size();
+        benchmark::DoNotOptimize(length);
+    }
+    state.counters["entries"] = static_cast<double>(index.Entries().size());
+    state.counters["hint_bytes"] = static_cast<double>(length);
+}
+BENCHMARK(BM_NodeHints)->Arg(2000)->Arg(200000)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -189,10 +189,7 @@ int Find(const std::vector<std::string>& args, std::ostream& out) {
         found = index.FindNodesByName(ActiveDisplayPage().FromUtf8(Trim(*name)));
     } else {
         // Every listing of the address: the first is the one the program uses.
-        for (const TNodeEntry& entry : index.Entries())
-            if (entry.Zone == address.Zone && entry.Net == address.Net && entry.Node == address.Node &&
-                entry.Point == address.Point)
-                found.push_back(&entry);
+        found = index.FindNodesByAddress(address.Zone, address.Net, address.Node, address.Point);
     }
     if (found.empty())
         ThrowFailure("no such node");

@@ -11,6 +11,7 @@
 #include "core/StrUtils.h"
 
 #include <algorithm>
+#include <numeric>
 #include <sys/stat.h>
 
 namespace tavro {
@@ -145,6 +146,8 @@ std::vector<TNodelistIndex::TListedFile> TNodelistIndex::ParseList(std::string_v
 void TNodelistIndex::LoadNodelistIndex() {
     Entries_.clear();
     Files_.clear();
+    ByAddress_.clear();
+    ByName_.clear();
     std::string data, list;
     if (!ReadWholeFile(ResolveCase(IndexFileName()), data, MaxIndexBytes) ||
         !ReadWholeFile(ResolveCase(ListFileName()), list, MaxListBytes))
@@ -153,6 +156,30 @@ void TNodelistIndex::LoadNodelistIndex() {
     for (size_t at = 0; at + NodeEntrySize <= data.size(); at += NodeEntrySize)
         Entries_.push_back(DecodeEntry(data.data() + at));
     Files_ = ParseList(list);
+    BuildLookups();
+}
+
+namespace {
+
+uint64_t AddressKey(uint16_t zone, uint16_t net, uint16_t node, uint16_t point) {
+    return uint64_t(zone) << 48 | uint64_t(net) << 32 | uint64_t(node) << 16 | point;
+}
+
+uint64_t AddressKey(const TNodeEntry& e) {
+    return AddressKey(e.Zone, e.Net, e.Node, e.Point);
+}
+
+} // namespace
+
+void TNodelistIndex::BuildLookups() {
+    ByAddress_.resize(Entries_.size());
+    std::iota(ByAddress_.begin(), ByAddress_.end(), 0u);
+    ByName_ = ByAddress_;
+    std::stable_sort(ByAddress_.begin(), ByAddress_.end(), [&](uint32_t a, uint32_t b) {
+        return AddressKey(Entries_[a]) < AddressKey(Entries_[b]);
+    });
+    std::stable_sort(ByName_.begin(), ByName_.end(),
+                     [&](uint32_t a, uint32_t b) { return Entries_[a].NameHash < Entries_[b].NameHash; });
 }
 
 bool TNodelistIndex::NodelistsChanged() const {
@@ -188,19 +215,32 @@ std::string TNodelistIndex::GetNodeField(const TNodeEntry& entry, int k) const {
 
 const TNodeEntry* TNodelistIndex::FindNodeByAddress(uint16_t zone, uint16_t net, uint16_t node,
                                                     uint16_t point) const {
-    for (const TNodeEntry& e : Entries_)
-        if (e.Zone == zone && e.Net == net && e.Node == node && e.Point == point)
-            return &e;
-    return nullptr;
+    const std::vector<const TNodeEntry*> found = FindNodesByAddress(zone, net, node, point);
+    return found.empty() ? nullptr : found.front();
+}
+
+std::vector<const TNodeEntry*> TNodelistIndex::FindNodesByAddress(uint16_t zone, uint16_t net, uint16_t node,
+                                                                  uint16_t point) const {
+    const uint64_t key = AddressKey(zone, net, node, point);
+    auto first = std::lower_bound(ByAddress_.begin(), ByAddress_.end(), key, [&](uint32_t a, uint64_t value) {
+        return AddressKey(Entries_[a]) < value;
+    });
+    auto last = std::upper_bound(first, ByAddress_.end(), key,
+                                 [&](uint64_t value, uint32_t a) { return value < AddressKey(Entries_[a]); });
+    std::vector<const TNodeEntry*> found;
+    for (auto it = first; it != last; ++it)
+        found.push_back(&Entries_[*it]);
+    return found;
 }
 
 std::vector<const TNodeEntry*> TNodelistIndex::FindNodesByName(const std::string& name) const {
     std::vector<const TNodeEntry*> found;
     const std::string wanted = Trim(name);
     const uint32_t hash = NameHash(ActiveCodePages().DisplayToOem(wanted));
-    for (const TNodeEntry& e : Entries_) {
-        if (e.NameHash != hash)
-            continue;
+    auto first = std::lower_bound(ByName_.begin(), ByName_.end(), hash,
+                                  [&](uint32_t a, uint32_t value) { return Entries_[a].NameHash < value; });
+    for (auto it = first; it != ByName_.end() && Entries_[*it].NameHash == hash; ++it) {
+        const TNodeEntry& e = Entries_[*it];
         try {
             if (EqualsNoCase(Trim(GetNodeField(e, 4)), wanted))
                 found.push_back(&e);

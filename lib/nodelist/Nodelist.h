@@ -38,8 +38,12 @@ public:
     // The line of an entry, "_" as blanks, in the display code page. Throws EFileError.
     std::string ReadNodeLine(const TNodeEntry& entry) const;
     std::string GetNodeField(const TNodeEntry& entry, int k) const;
+    // The first entry of the address in index order, null when none.
     const TNodeEntry* FindNodeByAddress(uint16_t zone, uint16_t net, uint16_t node, uint16_t point) const;
-    // Every entry whose sysop field is `name` (display code page), ignoring case.
+    // Every entry of the address, in index order.
+    std::vector<const TNodeEntry*> FindNodesByAddress(uint16_t zone, uint16_t net, uint16_t node,
+                                                      uint16_t point) const;
+    // Every entry whose sysop field is `name` (display code page), ignoring case, in index order.
     std::vector<const TNodeEntry*> FindNodesByName(const std::string& name) const;
 
     std::string ListFileName() const { return Dir_ + "Tavro.nls"; }
@@ -56,8 +60,14 @@ private:
     void WriteIndexFiles(const std::string& list, const std::string& index,
                          TNodelistCompileReport& report) const;
 
+    // Entry numbers sorted by address and by name hash, each in index order within equal
+    // keys: a look-up costs the same however large the index.
+    void BuildLookups();
+
     std::string Dir_;
     std::vector<TNodeEntry> Entries_;
+    std::vector<uint32_t> ByAddress_;
+    std::vector<uint32_t> ByName_;
     std::vector<TListedFile> Files_; // as loaded with the index
 };
 
