@@ -1,5 +1,7 @@
 #include "ViewForm.h"
 
+#include "MessageDisplay.h"
+
 #include "AreaTree.h"
 #include "MsgListModel.h"
 #include "MsgListPane.h"
@@ -95,7 +97,16 @@ void TViewForm::BuildReader() {
         HideProgress();
         SetStatusText(2, QString());
     };
-    Area_ = new TViewerArea(AreaTree_, ListPane_, Panes_->MsgView(), this);
+    Display_ = new TMessageDisplay(Panes_->InfoPanel(), Panes_->MsgView(), this);
+    Area_ = new TViewerArea(AreaTree_, ListPane_, Display_, this);
+    connect(Action(QStringLiteral("ShowKludgesAction")), &QAction::toggled, this, [this](bool on) {
+        try {
+            Display_->SetShowKludges(on);
+        } catch (const std::exception&) {
+            // The update step finds the area locked.
+            Display_->Clear();
+        }
+    });
     connect(Area_, &TViewerArea::CaptionChanged, this, &TViewForm::SetCaption);
     connect(Area_, &TViewerArea::CommandsChanged, this, &TViewForm::UpdateActions);
     connect(AreaTree_, &TAreaTree::StatusText, this, [this](const QString& text) { SetStatusText(2, text); });

@@ -14,6 +14,7 @@ class TUser;
 namespace tavro::app {
 
 class TAreaTree;
+class TMessageDisplay;
 class TMsgListPane;
 class TViewerActions;
 class TViewerArea;
@@ -60,6 +61,7 @@ public:
     TAreaTree* AreaTree() const { return AreaTree_; }
     TMsgListPane* ListPane() const { return ListPane_; }
     TViewerArea* Area() const { return Area_; }
+    TMessageDisplay* Display() const { return Display_; }
     TViewerStatusBar* StatusBar() const { return Status; }
 
     bool ShowKludges() const;
@@ -97,6 +99,7 @@ private:
     TAreaTree* AreaTree_ = nullptr;
     TMsgListPane* ListPane_ = nullptr;
     TViewerArea* Area_ = nullptr;
+    TMessageDisplay* Display_ = nullptr;
     TViewerActions* Actions = nullptr;
     TViewerStatusBar* Status = nullptr;
     TViewerTray* Tray = nullptr;

@@ -2,7 +2,9 @@
 
 #include "AreaTree.h"
 #include "MsgListModel.h"
+#include "MessageDisplay.h"
 #include "MsgListPane.h"
+#include "widgets/FtnData.h"
 #include "widgets/QtText.h"
 
 #include "config/Echo.h"
@@ -17,8 +19,8 @@
 
 namespace tavro::app {
 
-TViewerArea::TViewerArea(TAreaTree* tree, TMsgListPane* list, QTextEdit* text, QObject* parent)
-    : QObject(parent), Tree(tree), List(list), Text(text), Timer(new QTimer(this)) {
+TViewerArea::TViewerArea(TAreaTree* tree, TMsgListPane* list, TMessageDisplay* display, QObject* parent)
+    : QObject(parent), Tree(tree), List(list), Display(display), Timer(new QTimer(this)) {
     connect(Tree, &TAreaTree::FocusLeaving, this, [this] { CloseOpenBase(); });
     connect(Tree, &TAreaTree::NodeFocused, this, &TViewerArea::NodeFocused);
     connect(Tree, &TAreaTree::AreaLocked, this, [this](TTreeInfo* node) {
@@ -27,6 +29,7 @@ TViewerArea::TViewerArea(TAreaTree* tree, TMsgListPane* list, QTextEdit* text, Q
     });
     connect(List, &TMsgListPane::ReadFailed, this, &TViewerArea::MarkLocked);
     connect(List, &TMsgListPane::CurrentChanged, this, &TViewerArea::ShowMessage);
+    connect(Display, &TMessageDisplay::FocusRequested, List, &TMsgListPane::FocusMessage);
     List->View()->viewport()->installEventFilter(this);
     connect(Timer, &QTimer::timeout, this, &TViewerArea::UpdateStep);
     Timer->start(UpdateIntervalMs);
@@ -43,6 +46,7 @@ void TViewerArea::SetUser(TUser* user) {
     Node = nullptr;
     Echo = nullptr;
     User_ = user;
+    Display->SetUser(user);
     List->ClearMessageList();
     Tree->SetUser(user);
     if (user) {
@@ -149,7 +153,7 @@ void TViewerArea::UpdateStep() {
         return;
     try {
         const TMsgId lastId = base->GetMsgId(base->FindNearest(base->GetLastRead()));
-        const int textLine = Text->verticalScrollBar()->value();
+        const int textLine = Display->TextView()->verticalScrollBar()->value();
         bool repaintTree = false;
         if (Node->Locked) {
             base->Invalidate();
@@ -163,7 +167,7 @@ void TViewerArea::UpdateStep() {
             Tree->Repaint();
         emit CommandsChanged();
         if (Echo && !Node->Locked && base->GetMsgId(base->FindNearest(base->GetLastRead())) == lastId)
-            Text->verticalScrollBar()->setValue(textLine);
+            Display->TextView()->verticalScrollBar()->setValue(textLine);
     } catch (const std::exception&) {
     }
 }
@@ -174,22 +178,16 @@ bool TViewerArea::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-// The plain text for now; the coloured display with its header comes with the display pane.
 void TViewerArea::ShowMessage(int position) {
     emit CommandsChanged();
     TCustomBase* base = Base();
     if (position < 0 || !base) {
-        Text->clear();
+        Display->Clear();
         return;
     }
     try {
-        TMsgHandle msg = base->GetMsg(position);
-        QStringList lines;
-        if (msg)
-            for (const TBodyLine& line : msg->GetBody())
-                lines << ToQt(line.Text);
-        Text->setPlainText(lines.join(QLatin1Char('\n')));
-        Text->verticalScrollBar()->setValue(0);
+        const bool read = base->IsRead(base->GetMsgId(position));
+        Display->Show(*base, position, TFTNData::Icon(TFTNData::MessageImage(read, false)));
     } catch (const std::exception&) {
         MarkLocked();
     }

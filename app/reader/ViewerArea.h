@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QPointer>
 
-class QTextEdit;
 class QTimer;
 
 namespace tavro {
@@ -16,6 +15,7 @@ class TUser;
 namespace tavro::app {
 
 class TAreaTree;
+class TMessageDisplay;
 class TMsgListPane;
 
 // The open area: a focused tree node opens into the message list, the list follows what
@@ -25,7 +25,7 @@ class TViewerArea final : public QObject {
 public:
     static constexpr int UpdateIntervalMs = 10000;
 
-    TViewerArea(TAreaTree* tree, TMsgListPane* list, QTextEdit* text, QObject* parent = nullptr);
+    TViewerArea(TAreaTree* tree, TMsgListPane* list, TMessageDisplay* display, QObject* parent = nullptr);
 
     // Rebuilds the tree for the user, scans every area for unread mail and opens the
     // first node; null closes everything.
@@ -64,7 +64,7 @@ private:
 
     TAreaTree* Tree;
     TMsgListPane* List;
-    QTextEdit* Text;
+    TMessageDisplay* Display;
     QTimer* Timer;
     TUser* User_ = nullptr;
     TTreeInfo* Node = nullptr;

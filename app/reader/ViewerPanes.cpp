@@ -1,5 +1,7 @@
 #include "ViewerPanes.h"
 
+#include "MsgHeaderPanel.h"
+
 #include "MsgListModel.h"
 
 #include <QFontDatabase>
@@ -79,9 +81,7 @@ void TViewerPanes::BuildList() {
 
 // Header and text share one frame, the way mail readers show a message.
 void TViewerPanes::BuildMessagePane() {
-    InfoPanel_ = new QFrame;
-    InfoPanel_->setObjectName(QStringLiteral("InfoPanel"));
-    InfoPanel_->setMinimumHeight(fontMetrics().height() * 3 + 16);
+    InfoPanel_ = new TMsgHeaderPanel;
     auto* rule = new QFrame;
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);

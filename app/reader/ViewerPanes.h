@@ -13,6 +13,7 @@ class QTreeWidget;
 
 namespace tavro::app {
 
+class TMsgHeaderPanel;
 class TMsgListModel;
 
 // The three panes of the reader window: the area tree (left), the message list (upper
@@ -31,7 +32,7 @@ public:
     TAreaTreeView* Tree() const { return VT; }
     QTreeView* List() const { return MT; }
     TMsgListModel* ListModel() const { return Model; }
-    QFrame* InfoPanel() const { return InfoPanel_; }
+    TMsgHeaderPanel* InfoPanel() const { return InfoPanel_; }
     QTextEdit* MsgView() const { return MsgView_; }
 
     QList<int> ColumnWidths() const;
@@ -66,7 +67,7 @@ private:
     TAreaTreeView* VT = nullptr;
     QTreeView* MT = nullptr;
     TMsgListModel* Model = nullptr;
-    QFrame* InfoPanel_ = nullptr;
+    TMsgHeaderPanel* InfoPanel_ = nullptr;
     QTextEdit* MsgView_ = nullptr;
     QSplitter* HSplitter = nullptr; // tree | list, or tree | (list / message)
     QSplitter* VSplitter = nullptr; // (tree | list) / message, or list / message

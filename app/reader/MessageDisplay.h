@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+
+class QTextEdit;
+
+namespace tavro {
+class TCustomBase;
+class TUser;
+} // namespace tavro
+
+namespace tavro::app {
+
+class FtnHighlighter;
+class TMsgHeaderPanel;
+
+// Shows the current message: its header in the panel above and its text, wrapped and
+// coloured line by line, in the view below. The reply-link buttons ask for another message
+// to be focused.
+class TMessageDisplay final : public QObject {
+    Q_OBJECT
+public:
+    TMessageDisplay(TMsgHeaderPanel* header, QTextEdit* text, QObject* parent = nullptr);
+
+    // The user's colours, fonts and width rule; null for the designed ones.
+    void SetUser(const TUser* user);
+    // Reads and shows the message at the position; throws EFileError when it cannot be read.
+    void Show(TCustomBase& base, int position, const QIcon& rowIcon);
+    void Clear();
+
+    QTextEdit* TextView() const { return Text; }
+    bool ShowKludges() const { return ShowKludges_; }
+    // Shows the current message again with kludges on or off.
+    void SetShowKludges(bool on);
+
+signals:
+    void FocusRequested(int position);
+
+private:
+    int TextWidth() const;
+    void RightLinkClicked();
+
+    TMsgHeaderPanel* Header;
+    QTextEdit* Text;
+    FtnHighlighter* Highlighter;
+    const TUser* User = nullptr;
+    TCustomBase* Base = nullptr;
+    int Position = -1;
+    QIcon RowIcon;
+    int Parent = -1;
+    std::vector<int> Answers;
+    bool ShowKludges_ = false;
+};
+
+} // namespace tavro::app
