@@ -33,9 +33,10 @@ QString HintText(const std::string& hint) {
 
 TMsgHeaderPanel::TMsgHeaderPanel(QWidget* parent)
     : QFrame(parent), FromName(Box("FromName")), FromAddr(Box("FromAddr")), ToName(Box("ToName")),
-      ToAddr(Box("ToAddr")), Subject(Box("Subject")), SendDate(Label("SendDate")), RecvDate(Label("RecvDate")),
-      Attribs(Label("Attribs")), MsgNum(Label("MsgNum")), Links(Label("Links")), MarkImage(Label("MarkImage")),
-      LeftLinkBtn(new QToolButton), RightLinkBtn(new QToolButton), AddSenderBtn(new QToolButton) {
+      ToAddr(Box("ToAddr")), Subject(Box("Subject")), SendDate(Label("SendDate")),
+      RecvDate(Label("RecvDate")), Attribs(Label("Attribs")), MsgNum(Label("MsgNum")), Links(Label("Links")),
+      MarkImage(Label("MarkImage")), LeftLinkBtn(new QToolButton), RightLinkBtn(new QToolButton),
+      AddSenderBtn(new QToolButton) {
     setObjectName(QStringLiteral("InfoPanel"));
     setAutoFillBackground(true);
     MarkImage->setFixedSize(16, 16);

@@ -24,8 +24,8 @@ class TMsgHeaderPanel final : public QFrame {
 public:
     explicit TMsgHeaderPanel(QWidget* parent = nullptr);
 
-    void ShowMessage(TCustomMsg& msg, const QString& msgNum, const TReplyLinks& links, const TNodeHints& hints,
-                     const QIcon& rowIcon);
+    void ShowMessage(TCustomMsg& msg, const QString& msgNum, const TReplyLinks& links,
+                     const TNodeHints& hints, const QIcon& rowIcon);
     // No current message: every field, hint and the picture empty, the buttons disabled.
     void Clear();
 

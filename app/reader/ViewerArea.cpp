@@ -1,8 +1,8 @@
 #include "ViewerArea.h"
 
 #include "AreaTree.h"
-#include "MsgListModel.h"
 #include "MessageDisplay.h"
+#include "MsgListModel.h"
 #include "MsgListPane.h"
 #include "widgets/FtnData.h"
 #include "widgets/QtText.h"

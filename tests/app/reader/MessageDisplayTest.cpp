@@ -1,0 +1,94 @@
+// The message pane over a small Squish base with the reply links a tosser stores: the
+// header's position and links, the drop-down of several answers, kludges on and off.
+#include "reader/MessageDisplay.h"
+#include "reader/MsgHeaderPanel.h"
+
+#include "config/User.h"
+#include "core/Base.h"
+
+#include "../../reader/ReaderBases.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace tavro;
+using namespace tavro::app;
+
+class MessageDisplayTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void headerLinksAndAnswers();
+    void kludgesOnAndOff();
+};
+
+void MessageDisplayTest::headerLinksAndAnswers() {
+    test::TTempDir dir;
+    // 0 answered by 1 and 2; 1 answered by 2 alone; 2 answers 1.
+    TBaseRef base = test::MakeBase(btSquish, dir,
+                                   {{"root", 0, "", "", "Ann", 45000, {2, 3}},
+                                    {"one", 1, "", "", "Bob", 45000, {3}},
+                                    {"two", 2, "", "", "Carl"}});
+    TMsgHeaderPanel header;
+    QTextEdit text;
+    TMessageDisplay display(&header, &text);
+    QSignalSpy focus(&display, &TMessageDisplay::FocusRequested);
+
+    display.Show(*base, 0, {});
+    QCOMPARE(header.MsgNumText(), QStringLiteral("1/3-2"));
+    QCOMPARE(header.LinksText(), QStringLiteral(" +2 3"));
+    QVERIFY(!header.LeftLinkButton()->isEnabled());
+    QVERIFY(header.RightLinkButton()->isEnabled());
+    QCOMPARE(header.FromNameBox()->text(), QStringLiteral("Ann"));
+    QVERIFY(header.FromNameBox()->isReadOnly());
+    // Two answers: a menu of them, the first highlighted; choosing one focuses it.
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions()[1]->text(), QStringLiteral("3 Carl"));
+        QCOMPARE(menu->activeAction(), menu->actions()[0]);
+        menu->actions()[1]->trigger();
+        menu->close();
+    });
+    header.RightLinkButton()->click();
+    QCOMPARE(focus.size(), 1);
+    QCOMPARE(focus.takeFirst().at(0).toInt(), 2);
+
+    // One answer: no menu, straight there; the parent by the left button.
+    display.Show(*base, 1, {});
+    QCOMPARE(header.LinksText(), QStringLiteral("-1 +3"));
+    header.RightLinkButton()->click();
+    header.LeftLinkButton()->click();
+    QCOMPARE(focus.size(), 2);
+    QCOMPARE(focus.at(0).at(0).toInt(), 2);
+    QCOMPARE(focus.at(1).at(0).toInt(), 0);
+
+    display.Clear();
+    QCOMPARE(header.LinksText(), QString());
+    QCOMPARE(header.FromNameBox()->text(), QString());
+    QVERIFY(!header.RightLinkButton()->isEnabled());
+    QVERIFY(text.toPlainText().isEmpty());
+}
+
+void MessageDisplayTest::kludgesOnAndOff() {
+    test::TTempDir dir;
+    TBaseRef base = test::MakeBase(btJam, dir, {{"subject", 0, "2:5020/1 abcd"}});
+    TMsgHeaderPanel header;
+    QTextEdit text;
+    TMessageDisplay display(&header, &text);
+    display.Show(*base, 0, {});
+    QCOMPARE(text.toPlainText(), QStringLiteral("text"));
+    display.SetShowKludges(true);
+    QCOMPARE(text.toPlainText(), QStringLiteral("\x01MSGID: 2:5020/1 abcd\ntext"));
+    display.SetShowKludges(false);
+    QCOMPARE(text.toPlainText(), QStringLiteral("text"));
+}
+
+QTEST_MAIN(MessageDisplayTest)
+#include "MessageDisplayTest.moc"
