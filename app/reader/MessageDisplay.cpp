@@ -77,6 +77,12 @@ void TMessageDisplay::Clear() {
     Header->Clear();
 }
 
+void TMessageDisplay::UpdateRowIcon(const QIcon& rowIcon) {
+    RowIcon = rowIcon;
+    if (Base && Position >= 0)
+        Header->SetRowIcon(rowIcon);
+}
+
 void TMessageDisplay::SetShowKludges(bool on) {
     ShowKludges_ = on;
     if (Base && Position >= 0)

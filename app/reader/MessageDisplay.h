@@ -28,6 +28,8 @@ public:
     // Reads and shows the message at the position; throws EFileError when it cannot be read.
     void Show(TCustomBase& base, int position, const QIcon& rowIcon);
     void Clear();
+    // The picture of the current message's row, after its read or mark state changed.
+    void UpdateRowIcon(const QIcon& rowIcon);
 
     QTextEdit* TextView() const { return Text; }
     bool ShowKludges() const { return ShowKludges_; }

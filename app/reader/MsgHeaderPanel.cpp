@@ -134,9 +134,13 @@ void TMsgHeaderPanel::ShowMessage(TCustomMsg& msg, const QString& msgNum, const 
     Attribs->setText(ToQt(AttrToStr(msg.GetAttr())));
     MsgNum->setText(msgNum);
     Links->setText(ToQt(links.Text));
-    MarkImage->setPixmap(rowIcon.pixmap(16, 16));
+    SetRowIcon(rowIcon);
     LeftLinkBtn->setEnabled(links.Parent >= 0);
     RightLinkBtn->setEnabled(!links.Answers.empty());
+}
+
+void TMsgHeaderPanel::SetRowIcon(const QIcon& rowIcon) {
+    MarkImage->setPixmap(rowIcon.pixmap(16, 16));
 }
 
 void TMsgHeaderPanel::Clear() {

@@ -26,6 +26,7 @@ public:
 
     void ShowMessage(TCustomMsg& msg, const QString& msgNum, const TReplyLinks& links,
                      const TNodeHints& hints, const QIcon& rowIcon);
+    void SetRowIcon(const QIcon& rowIcon);
     // No current message: every field, hint and the picture empty, the buttons disabled.
     void Clear();
 

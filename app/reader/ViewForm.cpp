@@ -5,6 +5,7 @@
 #include "AreaTree.h"
 #include "MsgListModel.h"
 #include "MsgListPane.h"
+#include "ReaderMoves.h"
 #include "SelectUserDialog.h"
 #include "ViewLayout.h"
 #include "ViewerActions.h"
@@ -107,6 +108,11 @@ void TViewForm::BuildReader() {
             Display_->Clear();
         }
     });
+    Area_->MessagePaneShown = [this] {
+        const int alone = Panes_->AlonePane();
+        return alone < 0 || alone == TViewerPanes::pnMessage;
+    };
+    Moves_ = new TReaderMoves(this);
     connect(Area_, &TViewerArea::CaptionChanged, this, &TViewForm::SetCaption);
     connect(Area_, &TViewerArea::CommandsChanged, this, &TViewForm::UpdateActions);
     connect(AreaTree_, &TAreaTree::StatusText, this, [this](const QString& text) { SetStatusText(2, text); });

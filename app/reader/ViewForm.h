@@ -16,6 +16,7 @@ namespace tavro::app {
 class TAreaTree;
 class TMessageDisplay;
 class TMsgListPane;
+class TReaderMoves;
 class TViewerActions;
 class TViewerArea;
 class TViewerPanes;
@@ -62,6 +63,7 @@ public:
     TMsgListPane* ListPane() const { return ListPane_; }
     TViewerArea* Area() const { return Area_; }
     TMessageDisplay* Display() const { return Display_; }
+    TReaderMoves* Moves() const { return Moves_; }
     TViewerStatusBar* StatusBar() const { return Status; }
 
     bool ShowKludges() const;
@@ -100,6 +102,7 @@ private:
     TMsgListPane* ListPane_ = nullptr;
     TViewerArea* Area_ = nullptr;
     TMessageDisplay* Display_ = nullptr;
+    TReaderMoves* Moves_ = nullptr;
     TViewerActions* Actions = nullptr;
     TViewerStatusBar* Status = nullptr;
     TViewerTray* Tray = nullptr;

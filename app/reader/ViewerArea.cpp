@@ -67,6 +67,7 @@ void TViewerArea::NodeFocused(TTreeInfo* node) {
     Node = node;
     Echo = nullptr;
     emit CaptionChanged(node ? ToQt(node->Name) : QString(), node != nullptr);
+    Marks_.Clear();
     List->Model()->SetMarked({});
     if (!node || node->IsFolder() || !User_) {
         List->ClearMessageList();
@@ -178,6 +179,7 @@ bool TViewerArea::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+// Focusing a message moves the last-read pointer both ways, and reading it marks it read.
 void TViewerArea::ShowMessage(int position) {
     emit CommandsChanged();
     TCustomBase* base = Base();
@@ -186,11 +188,76 @@ void TViewerArea::ShowMessage(int position) {
         return;
     }
     try {
-        const bool read = base->IsRead(base->GetMsgId(position));
-        Display->Show(*base, position, TFTNData::Icon(TFTNData::MessageImage(read, false)));
+        const TMsgId id = base->GetMsgId(position);
+        base->SetLastRead(id);
+        if ((!MessagePaneShown || MessagePaneShown()) && !base->IsRead(id)) {
+            base->SetRead(id, true);
+            ReadStateChanged();
+        }
+        Display->Show(*base, position, RowIcon(position));
     } catch (const std::exception&) {
         MarkLocked();
     }
+}
+
+QIcon TViewerArea::RowIcon(int position) const {
+    TCustomBase* base = Base();
+    const bool read = base && base->IsRead(base->GetMsgId(position));
+    const bool marked = base && Marks_.Contains(static_cast<int32_t>(base->GetMsgId(position)));
+    return TFTNData::Icon(TFTNData::MessageImage(read, marked));
+}
+
+void TViewerArea::ReadStateChanged() {
+    List->Model()->ReadStateChanged();
+    // Replies inside open threads are drawn again too.
+    List->View()->viewport()->update();
+    Tree->RefreshFocusedArea();
+}
+
+void TViewerArea::Move(TMove move) {
+    TMsgList& list = List->Model()->List();
+    if (!list.Base())
+        return;
+    const TRowOrder order(list);
+    std::optional<int> target;
+    try {
+        target = FindMove(list, order, List->CurrentPosition(), move);
+    } catch (const std::exception&) {
+        MarkLocked();
+        return;
+    }
+    if (!target)
+        return;
+    if (*target < 0)
+        emit GoToTree();
+    else
+        List->FocusMessage(*target);
+}
+
+void TViewerArea::ChangeMarks(const std::function<void(TSortedList& marks, TCustomBase& base)>& change) {
+    TCustomBase* base = Base();
+    if (!base)
+        return;
+    try {
+        change(Marks_, *base);
+    } catch (const std::exception&) {
+        MarkLocked();
+        return;
+    }
+    std::vector<bool> marked(size_t(base->GetCount()), false);
+    for (int p = 0; p < base->GetCount(); ++p)
+        marked[size_t(p)] = Marks_.Contains(static_cast<int32_t>(base->GetMsgId(p)));
+    List->Model()->SetMarked(std::move(marked));
+    List->View()->viewport()->update();
+    if (List->CurrentPosition() >= 0)
+        Display->UpdateRowIcon(RowIcon(List->CurrentPosition()));
+}
+
+void TViewerArea::ToggleCurrentMark() {
+    const int position = List->CurrentPosition();
+    if (position >= 0)
+        ChangeMarks(
+            [&](TSortedList& marks, TCustomBase& base) { ToggleMark(marks, base.GetMsgId(position)); });
 }
 
 } // namespace tavro::app

@@ -1,7 +1,13 @@
 #pragma once
 
+#include "core/SortedList.h"
+#include "reader/MsgNavigation.h"
+
+#include <QIcon>
 #include <QObject>
 #include <QPointer>
+
+#include <functional>
 
 class QTimer;
 
@@ -45,7 +51,21 @@ public:
     // Every ten seconds, and at once after a message was sent.
     void UpdateStep();
 
+    // Moves the focus in the list; a move that finds no row goes to the tree.
+    void Move(TMove move);
+    // The marks of the open area, as ids; every change shows in the list.
+    const TSortedList& Marks() const { return Marks_; }
+    void ChangeMarks(const std::function<void(TSortedList& marks, TCustomBase& base)>& change);
+    void ToggleCurrentMark();
+    // Read marks changed behind the list: rows, tree and header follow.
+    void ReadStateChanged();
+
+    // Whether the message pane is on screen: only then does showing a message mark it read.
+    std::function<bool()> MessagePaneShown;
+
 signals:
+    // A move found no row: the tree takes over.
+    void GoToTree();
     // The window caption's text after "Tavro Viewer".
     void CaptionChanged(const QString& name, bool hasNode);
     // Whether there is an area, messages, a current message changed.
@@ -60,6 +80,7 @@ private:
     void Refill();
     void MarkLocked();
     void ShowMessage(int position);
+    QIcon RowIcon(int position) const;
     TCustomBase* Base() const;
 
     TAreaTree* Tree;
@@ -71,6 +92,7 @@ private:
     TEcho* Echo = nullptr;
     bool Threads_ = false;
     bool Filling = false;
+    TSortedList Marks_;
 };
 
 } // namespace tavro::app

@@ -18,6 +18,8 @@
 #include "RecordingUi.h"
 #include "TempDir.h"
 
+#include "ReaderHome.h"
+
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QScrollBar>
@@ -31,103 +33,17 @@
 
 using namespace tavro;
 using namespace tavro::app;
+using tavro::test::ItemNamed;
+using tavro::test::SetLastRead;
+using tavro::test::TPost;
+using tavro::test::TReaderHome;
+using tavro::test::WriteJam;
 
-namespace {
-
-struct TPost {
-    std::string From;
-    std::string Subj;
-    std::string MsgId = {};
-    std::string Reply = {};
-    int Lines = 1;
-};
-
-// Writes the posts into a JAM base; the user (index 0) has read those listed.
-void WriteJam(const std::string& jhr, const std::vector<TPost>& posts, const std::vector<int>& read = {}) {
-    TJamBase base(jhr, "RU.TEST", "");
-    QVERIFY(base.CreateIfMissing());
-    base.Rescan();
-    int day = 1;
-    for (const TPost& post : posts) {
-        auto msg = base.NewMsg();
-        msg->FromName = post.From;
-        msg->ToName = "All";
-        msg->Subject = post.Subj;
-        msg->DateWritten = EncodeDateTime(2024, 3, day++, 12, 0, 0);
-        if (!post.MsgId.empty())
-            msg->Kludges.push_back("\x01MSGID: " + post.MsgId);
-        if (!post.Reply.empty())
-            msg->Kludges.push_back("\x01REPLY: " + post.Reply);
-        for (int line = 0; line < post.Lines; ++line)
-            msg->Body.emplace_back("line " + std::to_string(line));
-        QVERIFY(msg->Save());
-    }
-    base.SetUser(0, "Reader");
-    for (int p = 0; p < base.GetCount(); ++p)
-        base.SetRead(base.GetMsgId(p), std::find(read.begin(), read.end(), p) != read.end());
-    base.Close();
-}
-
-void SetLastRead(const std::string& jhr, TMsgId id) {
-    TJamBase base(jhr, "RU.TEST", "");
-    base.SetUser(0, "Reader");
-    base.SetLastRead(id);
-    base.Close();
-}
-
-QTreeWidgetItem* ItemNamed(QTreeWidget* tree, const QString& name) {
-    const auto items = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
-    return items.isEmpty() ? nullptr : items.front();
-}
-
-} // namespace
-
-class MessageListTest : public QObject {
+class MessageListTest : public QObject, public TReaderHome {
     Q_OBJECT
-private:
-    std::unique_ptr<QTemporaryDir> Home;
-    std::vector<std::unique_ptr<TEcho>> Echoes;
-    std::unique_ptr<TUser> User;
-    std::unique_ptr<test::TRecordingUi> Ui;
-
-    std::string File(const char* name) const {
-        return Home->filePath(QString::fromLatin1(name)).toStdString();
-    }
-
-    TEcho* AddArea(const char* tag, const std::string& jhr, TTreeInfo* folder = nullptr) {
-        auto echo = std::make_unique<TEcho>();
-        echo->Name = tag;
-        echo->EchoType = etEchomail;
-        echo->BaseType = btJam;
-        echo->Path = jhr;
-        auto node = std::make_unique<TTreeInfo>(echo.get());
-        (folder ? folder->Children : User->AreaTree).push_back(std::move(node));
-        Echoes.push_back(std::move(echo));
-        return Echoes.back().get();
-    }
-
-    TMsgListModel* Model(TViewForm& form) { return form.Panes()->ListModel(); }
-
-    void Focus(TViewForm& form, const char* name) {
-        QTreeWidgetItem* item = ItemNamed(form.Panes()->Tree(), QString::fromLatin1(name));
-        QVERIFY(item);
-        form.Panes()->Tree()->setCurrentItem(item);
-    }
-
 private slots:
-    void init() {
-        Home = std::make_unique<QTemporaryDir>();
-        qputenv("TAVRO_HOME", Home->path().toUtf8());
-        Settings() = TGlobalSettings{};
-        User = std::make_unique<TUser>();
-        User->Name = "Reader";
-        Ui = std::make_unique<test::TRecordingUi>();
-    }
-    void cleanup() {
-        User.reset();
-        Echoes.clear();
-        qunsetenv("TAVRO_HOME");
-    }
+    void init() { Start(); }
+    void cleanup() { Stop(); }
 
     // Lastread below the first id focuses the first message; at a deleted id the nearest
     // lower one.

@@ -1,0 +1,124 @@
+// Reading an area with the keyboard: moves at the ends of the list, the last-read pointer
+// following the focus both ways, reading only while the text is on screen, and marks.
+#include "reader/MsgListPane.h"
+#include "reader/ReaderMoves.h"
+#include "reader/ViewerArea.h"
+
+#include "core/Endian.h"
+
+#include "ReaderHome.h"
+#include "TempDir.h"
+
+#include <QAction>
+#include <QSignalSpy>
+
+using namespace tavro;
+using namespace tavro::app;
+using tavro::test::TReaderHome;
+using tavro::test::WriteJam;
+
+class ReadingTest : public QObject, public TReaderHome {
+    Q_OBJECT
+private:
+    // The user's record of a JAM last-read file, read here byte by byte.
+    static uint32_t JamLastRead(const std::string& jlr) {
+        const std::string data = tavro::test::ReadFile(jlr);
+        return data.size() >= 16 ? GetLE32(&data[8]) : 0;
+    }
+    static TMsgId IdAt(TViewForm& form, int position) {
+        return form.ListPane()->Model()->Base()->GetMsgId(position);
+    }
+
+private slots:
+    void init() { Start(); }
+    void cleanup() { Stop(); }
+
+    void movesAtTheEndsGoToTheTree() {
+        const std::string jhr = File("area.jhr");
+        WriteJam(jhr, {{"A", "one"}, {"B", "two"}, {"C", "three"}, {"D", "four"}}, {1, 2, 3});
+        AddArea("RU.TEST", jhr);
+        TViewForm form;
+        form.SetCurrentUser(User.get());
+        QSignalSpy toTree(form.Area(), &TViewerArea::GoToTree);
+        form.ListPane()->FocusMessage(3);
+        QVERIFY(form.Moves()->Run(TReaderCommand::NextMsg));
+        QCOMPARE(toTree.size(), 1);
+        QCOMPARE(form.ListPane()->CurrentPosition(), 3);
+        form.ListPane()->FocusMessage(0);
+        form.Moves()->Run(TReaderCommand::PrevMsg);
+        QCOMPARE(toTree.size(), 2);
+        // Row 0 is unread, but it lies above.
+        form.ListPane()->FocusMessage(1);
+        form.Moves()->Run(TReaderCommand::NextUnread);
+        QCOMPARE(toTree.size(), 3);
+        form.Moves()->Run(TReaderCommand::NextThread); // a flat list: nothing
+        QCOMPARE(toTree.size(), 3);
+        QCOMPARE(form.ListPane()->CurrentPosition(), 1);
+        form.Moves()->Run(TReaderCommand::LastMsg);
+        QCOMPARE(form.ListPane()->CurrentPosition(), 3);
+        // In full-screen mode the tree is shown alone.
+        form.Action(QStringLiteral("FullScreenAction"))->setChecked(true);
+        form.Moves()->Run(TReaderCommand::NextMsg);
+        QCOMPARE(form.Panes()->AlonePane(), int(TViewerPanes::pnTree));
+    }
+
+    // Going back lowers the pointer; the next opening of the area starts there. Reading with
+    // the list alone on screen moves the pointer but leaves the message unread.
+    void lastReadFollowsTheFocusBothWays() {
+        const std::string jhr = File("area.jhr");
+        std::vector<tavro::test::TPost> posts;
+        for (int i = 0; i < 10; ++i)
+            posts.push_back({"A", "message " + std::to_string(i)});
+        WriteJam(jhr, posts);
+        AddArea("RU.TEST", jhr);
+        {
+            TViewForm form;
+            form.SetCurrentUser(User.get());
+            form.ListPane()->FocusMessage(9);
+            form.ListPane()->FocusMessage(2);
+            TCustomBase* base = form.ListPane()->Model()->Base();
+            QCOMPARE(base->GetLastRead(), IdAt(form, 2));
+            QVERIFY(base->IsRead(IdAt(form, 9)));
+            form.Action(QStringLiteral("FullScreenAction"))->setChecked(true);
+            form.Panes()->ShowAlone(TViewerPanes::pnList);
+            form.ListPane()->FocusMessage(5);
+            QCOMPARE(base->GetLastRead(), IdAt(form, 5));
+            QVERIFY(!base->IsRead(IdAt(form, 5)));
+            form.ListPane()->FocusMessage(2);
+            form.Area()->CloseOpenBase();
+            QCOMPARE(JamLastRead(File("area.jlr")), IdAt(form, 2));
+        }
+        TViewForm again;
+        again.SetCurrentUser(User.get());
+        QCOMPARE(again.ListPane()->CurrentPosition(), 2);
+    }
+
+    void marks() {
+        const std::string jhr = File("area.jhr");
+        WriteJam(jhr, {{"A", "one"}, {"B", "two"}, {"C", "three"}});
+        AddArea("RU.TEST", jhr);
+        TViewForm form;
+        form.SetCurrentUser(User.get());
+        form.Action(QStringLiteral("InvertMarkAction"))->trigger();
+        QCOMPARE(form.Area()->Marks().Count(), 3);
+        form.Action(QStringLiteral("InvertMarkAction"))->trigger();
+        QCOMPARE(form.Area()->Marks().Count(), 0);
+        // Space in the list marks and moves on, but stays on the last row.
+        form.ListPane()->FocusMessage(1);
+        form.Moves()->Run(TReaderCommand::ToggleMarkAndNext);
+        QCOMPARE(form.ListPane()->CurrentPosition(), 2);
+        form.Moves()->Run(TReaderCommand::ToggleMarkAndNext);
+        QCOMPARE(form.ListPane()->CurrentPosition(), 2);
+        QCOMPARE(form.Area()->Marks().Count(), 2);
+        QVERIFY(form.ListPane()->Model()->IsMarked(2));
+        form.Action(QStringLiteral("MarkBeforeAction"))->trigger();
+        QCOMPARE(form.Area()->Marks().Count(), 3);
+        form.Action(QStringLiteral("UnmarkAllAction"))->trigger();
+        QCOMPARE(form.Area()->Marks().Count(), 0);
+        form.Action(QStringLiteral("MarkAllReadAction"))->trigger();
+        QVERIFY(!form.ListPane()->Model()->Base()->HasUnread());
+    }
+};
+
+QTEST_MAIN(ReadingTest)
+#include "ReadingTest.moc"
