@@ -41,6 +41,8 @@ std::optional<TReaderCommand> TextKeyCommand(int key, Qt::KeyboardModifiers modi
             return std::nullopt;
         }
     }
+    if (held == Qt::ShiftModifier && key == Qt::Key_Right)
+        return C::NextArea;
     if (held == Qt::AltModifier && (key == Qt::Key_Left || key == Qt::Key_Right))
         return key == Qt::Key_Left ? C::PrevUnread : C::NextUnread;
     if (held == Qt::ControlModifier) {

@@ -27,6 +27,7 @@ enum class TReaderCommand {
     ToText,
     ToggleMark,
     ToggleMarkAndNext,
+    NextArea,
 };
 
 // The keys of the message text and of the message list; other keys are not theirs.

@@ -1,5 +1,6 @@
 #include "ReaderMoves.h"
 
+#include "AreaTree.h"
 #include "MessageDisplay.h"
 #include "MsgHeaderPanel.h"
 #include "MsgListModel.h"
@@ -8,13 +9,16 @@
 #include "ViewerArea.h"
 #include "ViewerPanes.h"
 
+#include "config/User.h"
 #include "core/Base.h"
+#include "reader/AreaState.h"
 #include "reader/MsgNavigation.h"
 
 #include <QAction>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QTreeView>
+#include <QTreeWidget>
 
 namespace tavro::app {
 
@@ -34,6 +38,7 @@ void TReaderMoves::ConnectActions() {
     TViewerArea* area = Form->Area();
     OnAction("PrevMsgAction", [area] { area->Move(TMove::Previous); });
     OnAction("NextMsgAction", [area] { area->Move(TMove::Next); });
+    OnAction("NextAreaAction", [this] { NextUnreadArea(); });
     OnAction("LeftLinkAction", [this] { ClickLink(false); });
     OnAction("RightLinkAction", [this] { ClickLink(true); });
     OnAction("MarkAllAction", [area] { area->ChangeMarks(MarkAll); });
@@ -94,6 +99,8 @@ bool TReaderMoves::Run(TReaderCommand command) {
             return true;
         }
     switch (command) {
+    case C::NextArea:
+        return NextUnreadArea();
     case C::PrevChain:
         return ClickLink(false);
     case C::NextChain:
@@ -133,6 +140,19 @@ bool TReaderMoves::ClickLink(bool next) {
     if (!button->isEnabled())
         return false;
     button->click();
+    return true;
+}
+
+bool TReaderMoves::NextUnreadArea() {
+    TUser* user = Form->Area()->User();
+    if (!user)
+        return false;
+    TTreeInfo* next = NextAreaWithNew(user->AreaTree, Form->Area()->OpenNode());
+    QTreeWidgetItem* item = Form->AreaTree()->ItemOf(next);
+    if (!item)
+        return false;
+    Form->Panes()->Tree()->setCurrentItem(item);
+    GoToText();
     return true;
 }
 

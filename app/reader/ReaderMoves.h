@@ -27,6 +27,8 @@ public:
     void GoToTree();
     void GoToList();
     void GoToText();
+    // Opens the next area in tree order with unread mail, at its last-read message.
+    bool NextUnreadArea();
 
 private:
     void ConnectActions();

@@ -23,6 +23,16 @@ std::vector<TViewerCommand> MakeCommands() {
         {"ToolbarAction", "&Toolbar", "", "Show or hide the toolbar", {}, N::Nothing, 0, true, true},
         {"ShowKludgesAction", "S&how kludges", "H", "Show/hide message kludges", I::ShowKludges, N::Nothing,
          1280, true, true},
+        // Shift+Right in the text; a window-wide key would take Shift+Right from every editor.
+        {"NextAreaAction",
+         "Next unread &area",
+         "",
+         "Go to the next area with unread messages",
+         {},
+         N::User,
+         0,
+         false,
+         true},
         // Mode
         {"FullScreenAction", "F&ull screen", "U", "Toggle screen mode", {}, N::Nothing, 0, true, true},
         {"BigTreeAction", "Bi&g tree", "G", "Toggle \"Big Tree\" mode", {}, N::Nothing, 0, true, true},
@@ -267,7 +277,7 @@ void TViewerActions::BuildMenus(QMenuBar* bar) {
         std::vector<const char*> Items; // "" is a separator
     };
     const TMenu menus[] = {
-        {"ViewMenu", "&View", {"ToolbarAction", "ShowKludgesAction"}},
+        {"ViewMenu", "&View", {"ToolbarAction", "ShowKludgesAction", "", "NextAreaAction"}},
         {"ModeMenu", "Mo&de", {"FullScreenAction", "BigTreeAction", "ThreadModeAction"}},
         {"MessageMenu",
          "&Message",

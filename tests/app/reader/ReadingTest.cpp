@@ -1,9 +1,11 @@
 // Reading an area with the keyboard: moves at the ends of the list, the last-read pointer
 // following the focus both ways, reading only while the text is on screen, and marks.
 #include "reader/MsgListPane.h"
+#include "reader/ReaderKeys.h"
 #include "reader/ReaderMoves.h"
 #include "reader/ViewerArea.h"
 
+#include "config/Echo.h"
 #include "core/Endian.h"
 
 #include "ReaderHome.h"
@@ -91,6 +93,53 @@ private slots:
         TViewForm again;
         again.SetCurrentUser(User.get());
         QCOMPARE(again.ListPane()->CurrentPosition(), 2);
+    }
+
+    // Areas with unread mail in tree order, going round; the open one and read ones skipped.
+    void nextUnreadArea() {
+        WriteJam(File("a.jhr"), {{"A", "one"}});
+        WriteJam(File("b.jhr"), {{"B", "two"}}, {0});
+        tavro::test::SetLastRead(File("b.jhr"), 1);
+        WriteJam(File("c.jhr"), {{"C", "three"}});
+        AddArea("A.AREA", File("a.jhr"));
+        AddArea("B.AREA", File("b.jhr"));
+        AddArea("C.AREA", File("c.jhr"));
+        TViewForm form;
+        form.SetCurrentUser(User.get());
+        QCOMPARE(form.Area()->OpenEcho()->Name, std::string("A.AREA"));
+        QVERIFY(form.Moves()->Run(TReaderCommand::NextArea));
+        QCOMPARE(form.Area()->OpenEcho()->Name, std::string("C.AREA"));
+        QCOMPARE(form.ListPane()->CurrentPosition(), 0);
+        // A was read when it was open; nothing is left.
+        QVERIFY(!form.Moves()->Run(TReaderCommand::NextArea));
+        QCOMPARE(form.Area()->OpenEcho()->Name, std::string("C.AREA"));
+    }
+
+    void keysOfTheTextAndTheList() {
+        using C = TReaderCommand;
+        const struct {
+            int Key;
+            Qt::KeyboardModifiers Modifiers;
+            std::optional<C> Text, List;
+        } cases[] = {
+            {Qt::Key_Right, Qt::NoModifier, C::NextMsg, {}},
+            {Qt::Key_Left, Qt::AltModifier, C::PrevUnread, {}},
+            {Qt::Key_Right, Qt::ControlModifier, C::NextChain, C::NextChain},
+            {Qt::Key_Plus, Qt::KeypadModifier, C::NextChain, {}},
+            {Qt::Key_Plus, Qt::NoModifier, {}, {}},
+            {Qt::Key_Down, Qt::ControlModifier, C::NextThread, {}},
+            {Qt::Key_End, Qt::ControlModifier, C::LastMsg, {}},
+            {Qt::Key_Space, Qt::NoModifier, C::ToggleMark, C::ToggleMarkAndNext},
+            {Qt::Key_Escape, Qt::NoModifier, C::ToTree, C::ToText},
+            {Qt::Key_Return, Qt::NoModifier, {}, C::ToText},
+            {Qt::Key_L, Qt::NoModifier, C::ToList, {}},
+            {Qt::Key_Right, Qt::ShiftModifier, C::NextArea, {}},
+            {Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier, {}, {}},
+        };
+        for (const auto& c : cases) {
+            QCOMPARE(TextKeyCommand(c.Key, c.Modifiers), c.Text);
+            QCOMPARE(ListKeyCommand(c.Key, c.Modifiers), c.List);
+        }
     }
 
     void marks() {
