@@ -1,6 +1,7 @@
 #include "ViewForm.h"
 
 #include "MessageDisplay.h"
+#include "MessageLinks.h"
 
 #include "AreaTree.h"
 #include "MsgListModel.h"
@@ -99,6 +100,8 @@ void TViewForm::BuildReader() {
         SetStatusText(2, QString());
     };
     Display_ = new TMessageDisplay(Panes_->InfoPanel(), Panes_->MsgView(), this);
+    // Writing to an FTN address needs the area selection and the composer, still to come.
+    new TMessageLinks(Panes_->MsgView(), this);
     Area_ = new TViewerArea(AreaTree_, ListPane_, Display_, this);
     connect(Action(QStringLiteral("ShowKludgesAction")), &QAction::toggled, this, [this](bool on) {
         try {
