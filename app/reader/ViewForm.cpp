@@ -7,6 +7,7 @@
 #include "MsgListModel.h"
 #include "MsgListPane.h"
 #include "ReaderMoves.h"
+#include "SelectAreaDialog.h"
 #include "SelectUserDialog.h"
 #include "ViewLayout.h"
 #include "ViewerActions.h"
@@ -100,8 +101,15 @@ void TViewForm::BuildReader() {
         SetStatusText(2, QString());
     };
     Display_ = new TMessageDisplay(Panes_->InfoPanel(), Panes_->MsgView(), this);
-    // Writing to an FTN address needs the area selection and the composer, still to come.
-    new TMessageLinks(Panes_->MsgView(), this);
+    auto* links = new TMessageLinks(Panes_->MsgView(), this);
+    connect(links, &TMessageLinks::AddressOpened, this, [this](const QString& text) {
+        TAddress address;
+        address.Parse(FromQt(text));
+        if (!CurrentUser_ || !address.IsValid())
+            return;
+        // The composer for the chosen area comes with the composer itself.
+        SelectArea(*CurrentUser_, nullptr, this);
+    });
     Area_ = new TViewerArea(AreaTree_, ListPane_, Display_, this);
     connect(Action(QStringLiteral("ShowKludgesAction")), &QAction::toggled, this, [this](bool on) {
         try {
