@@ -15,6 +15,7 @@
 #include "reader/MsgNavigation.h"
 
 #include <QAction>
+#include <QMouseEvent>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QTreeView>
@@ -27,7 +28,52 @@ TReaderMoves::TReaderMoves(TViewForm* form)
                                      form->Panes()->MsgView(), form->Panes()->List(),
                                      [this](TReaderCommand command) { return Run(command); }, this)) {
     connect(Form->Area(), &TViewerArea::GoToTree, this, &TReaderMoves::GoToTree);
+    Form->Panes()->List()->viewport()->installEventFilter(this);
     ConnectActions();
+}
+
+bool TReaderMoves::eventFilter(QObject* watched, QEvent* event) {
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    const bool doubleClick = event->type() == QEvent::MouseButtonDblClick;
+    if ((press || doubleClick) && watched == Form->Panes()->List()->viewport()) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QModelIndex index = Form->Panes()->List()->indexAt(mouse->position().toPoint());
+        if (mouse->button() == Qt::LeftButton && index.isValid() &&
+            ListClicked(TMsgListModel::PositionOf(index), index.column(), mouse->modifiers(), doubleClick))
+            return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool TReaderMoves::ListClicked(int position, int column, Qt::KeyboardModifiers modifiers, bool doubleClick) {
+    TMsgListPane* list = Form->ListPane();
+    TViewerArea* area = Form->Area();
+    if (doubleClick) {
+        if (column != mcNumber) {
+            GoToText();
+            return true;
+        }
+        area->ChangeMarks([position](TSortedList& marks, TCustomBase& base) {
+            ToggleMark(marks, base.GetMsgId(position));
+        });
+        return true;
+    }
+    if (modifiers == Qt::ControlModifier) {
+        list->FocusMessage(position);
+        area->ChangeMarks([position](TSortedList& marks, TCustomBase& base) {
+            ToggleMark(marks, base.GetMsgId(position));
+        });
+        return true;
+    }
+    if (modifiers == Qt::ShiftModifier) {
+        const int from = list->CurrentPosition();
+        list->FocusMessage(position);
+        TMsgList& rows = list->Model()->List();
+        const std::vector<int> range = RowRange(TRowOrder(rows), from, position);
+        area->ChangeMarks([&](TSortedList& marks, TCustomBase& base) { AddMarks(marks, base, range); });
+        return true;
+    }
+    return false;
 }
 
 void TReaderMoves::OnAction(const char* name, std::function<void()> run) {

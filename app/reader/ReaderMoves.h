@@ -30,7 +30,12 @@ public:
     // Opens the next area in tree order with unread mail, at its last-read message.
     bool NextUnreadArea();
 
+protected:
+    // The list's clicks with Ctrl or Shift, and its double clicks.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    bool ListClicked(int position, int column, Qt::KeyboardModifiers modifiers, bool doubleClick);
     void ConnectActions();
     void OnAction(const char* name, std::function<void()> run);
     bool ClickLink(bool next);

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QSignalSpy>
+#include <QTreeView>
 
 using namespace tavro;
 using namespace tavro::app;
@@ -140,6 +141,33 @@ private slots:
             QCOMPARE(TextKeyCommand(c.Key, c.Modifiers), c.Text);
             QCOMPARE(ListKeyCommand(c.Key, c.Modifiers), c.List);
         }
+    }
+
+    void marksByMouse() {
+        const std::string jhr = File("area.jhr");
+        WriteJam(jhr, {{"A", "one"}, {"B", "two"}, {"C", "three"}, {"D", "four"}});
+        AddArea("RU.TEST", jhr);
+        TViewForm form;
+        form.SetCurrentUser(User.get());
+        form.resize(900, 700);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTreeView* view = form.Panes()->List();
+        auto cell = [&](int row, int column) {
+            return view->visualRect(view->model()->index(row, column)).center();
+        };
+        form.ListPane()->FocusMessage(0);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, cell(2, 1));
+        QCOMPARE(form.ListPane()->CurrentPosition(), 2);
+        QCOMPARE(form.Area()->Marks().Count(), 1);
+        // From the focused row to the clicked one, both included; nothing removed.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, cell(0, 1));
+        QCOMPARE(form.Area()->Marks().Count(), 3);
+        QCOMPARE(form.ListPane()->CurrentPosition(), 0);
+        // A double click in the number column toggles the row's mark.
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, cell(1, 0));
+        QCOMPARE(form.Area()->Marks().Count(), 2);
+        QVERIFY(!form.ListPane()->Model()->IsMarked(1));
     }
 
     void marks() {
