@@ -14,6 +14,7 @@
 #include "reader/MsgNavigation.h"
 #include "reader/MsgText.h"
 
+#include <QEvent>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTextEdit>
@@ -29,6 +30,21 @@ TMessageDisplay::TMessageDisplay(TMsgHeaderPanel* header, QTextEdit* text, QObje
             emit FocusRequested(Parent);
     });
     connect(Header->RightLinkButton(), &QToolButton::clicked, this, &TMessageDisplay::RightLinkClicked);
+    Text->viewport()->installEventFilter(this);
+}
+
+bool TMessageDisplay::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && watched == Text->viewport() && Base && Position >= 0 &&
+        TextWidth() != ShownWidth) {
+        const int scrolled = Text->verticalScrollBar()->value();
+        try {
+            Show(*Base, Position, RowIcon);
+            Text->verticalScrollBar()->setValue(scrolled);
+        } catch (const EFileError&) {
+            // The next move or update step finds the area locked.
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void TMessageDisplay::SetUser(const TUser* user) {
@@ -50,7 +66,8 @@ void TMessageDisplay::Show(TCustomBase& base, int position, const QIcon& rowIcon
     TMsgHandle msg = base.GetMsg(position);
     if (!msg)
         throw EFileError("the message list changed while it was read", 0);
-    const TStringList lines = ViewerLines(*msg, ShowKludges_, TextWidth());
+    const int width = TextWidth();
+    const TStringList lines = ViewerLines(*msg, ShowKludges_, width);
     QStringList text;
     text.reserve(qsizetype(lines.size()));
     for (const std::string& line : lines)
@@ -63,6 +80,7 @@ void TMessageDisplay::Show(TCustomBase& base, int position, const QIcon& rowIcon
     RowIcon = rowIcon;
     Parent = links.Parent;
     Answers = links.Answers;
+    ShownWidth = width;
     Text->setPlainText(text.join(QLatin1Char('\n')));
     Text->verticalScrollBar()->setValue(0);
     Text->moveCursor(QTextCursor::Start);

@@ -39,6 +39,10 @@ public:
 signals:
     void FocusRequested(int position);
 
+protected:
+    // A text fitted to the view is wrapped again when the view's width in columns changes.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     int TextWidth() const;
     void RightLinkClicked();
@@ -53,6 +57,7 @@ private:
     int Parent = -1;
     std::vector<int> Answers;
     bool ShowKludges_ = false;
+    int ShownWidth = 0;
 };
 
 } // namespace tavro::app

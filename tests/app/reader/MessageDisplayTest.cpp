@@ -8,6 +8,7 @@
 
 #include "../../reader/ReaderBases.h"
 
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
@@ -25,6 +26,7 @@ class MessageDisplayTest : public QObject {
 private slots:
     void headerLinksAndAnswers();
     void kludgesOnAndOff();
+    void fittedTextFollowsTheViewWidth();
 };
 
 void MessageDisplayTest::headerLinksAndAnswers() {
@@ -88,6 +90,41 @@ void MessageDisplayTest::kludgesOnAndOff() {
     QCOMPARE(text.toPlainText(), QStringLiteral("\x01MSGID: 2:5020/1 abcd\ntext"));
     display.SetShowKludges(false);
     QCOMPARE(text.toPlainText(), QStringLiteral("text"));
+}
+
+// With the user's "fit to the viewer" the text is wrapped at the view's width, again when it
+// changes; otherwise at 79 columns whatever the view.
+void MessageDisplayTest::fittedTextFollowsTheViewWidth() {
+    test::TTempDir dir;
+    TBaseRef base = test::MakeBase(btJam, dir, {{"subject"}});
+    TMsgHeaderPanel header;
+    QTextEdit text;
+    text.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    text.resize(1200, 300);
+    text.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&text));
+    TMessageDisplay display(&header, &text);
+    TUser user;
+    user.FormatToViewer = true;
+    display.SetUser(&user);
+    // A long body line in the message the base hands out while it is held.
+    TMsgHandle msg = base->GetMsg(0);
+    msg->GetBody();
+    std::string line;
+    for (int i = 0; i < 40; ++i)
+        line += "word" + std::to_string(i) + " ";
+    msg->Body = {{line}};
+    display.Show(*base, 0, {});
+    const int wide = text.document()->blockCount();
+    text.resize(400, 300);
+    QApplication::processEvents();
+    QVERIFY(text.document()->blockCount() > wide);
+    user.FormatToViewer = false;
+    display.Show(*base, 0, {});
+    const int fixed = text.document()->blockCount();
+    text.resize(1200, 300);
+    QApplication::processEvents();
+    QCOMPARE(text.document()->blockCount(), fixed);
 }
 
 QTEST_MAIN(MessageDisplayTest)
