@@ -58,18 +58,26 @@ struct TLastRead {
     uint32_t NameCrc = 0;
 };
 
-// The first whole record of the user, as any JAM reader finds it.
+// The user's record as JAM readers find it: the first whole record with the CRC of the
+// user's name, else the first with the user's number.
 TLastRead FindRecord(const std::string& jlr, int user) {
     TLastRead found;
-    for (size_t at = 0; at + JamLastReadSize <= jlr.size(); at += JamLastReadSize) {
+    auto take = [&](size_t at) {
+        found.At = static_cast<int64_t>(at);
+        found.NameCrc = GetLE32(jlr.data() + at);
+        found.LastRead = static_cast<int32_t>(GetLE32(jlr.data() + at + 8));
+        found.HighRead = static_cast<int32_t>(GetLE32(jlr.data() + at + 12));
+    };
+    for (size_t at = 0; at + JamLastReadSize <= jlr.size(); at += JamLastReadSize)
+        if (GetLE32(jlr.data() + at) == JamCrc(UserName)) {
+            take(at);
+            return found;
+        }
+    for (size_t at = 0; at + JamLastReadSize <= jlr.size(); at += JamLastReadSize)
         if (GetLE32(jlr.data() + at + 4) == static_cast<uint32_t>(user)) {
-            found.At = static_cast<int64_t>(at);
-            found.NameCrc = GetLE32(jlr.data() + at);
-            found.LastRead = static_cast<int32_t>(GetLE32(jlr.data() + at + 8));
-            found.HighRead = static_cast<int32_t>(GetLE32(jlr.data() + at + 12));
+            take(at);
             break;
         }
-    }
     return found;
 }
 
