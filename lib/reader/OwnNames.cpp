@@ -45,13 +45,14 @@ TOwnNames::TOwnNames(const TUser& user)
       }()) {}
 
 bool TOwnNames::IsOwnName(std::string_view name) const {
-    const TCodePage& page = ActiveDisplayPage();
-    // Plain ASCII: the same key in every display page.
-    static const std::u32string moderator = NameKey(Moderator, page);
-    const std::u32string key = NameKey(TrimView(name), page);
-    const std::u32string_view word = std::u32string_view(key).substr(0, key.find(U' '));
-    if (word.ends_with(moderator))
+    const std::string_view trimmed = TrimView(name);
+    // "Moderator" has no letter with a look-alike, so the first word is compared as it is.
+    const std::string_view word = trimmed.substr(0, trimmed.find(' '));
+    if (word.size() >= Moderator.size() && EqualsNoCase(word.substr(word.size() - Moderator.size()), Moderator))
         return true;
+    if (Keys.empty())
+        return false;
+    const std::u32string key = NameKey(trimmed, ActiveDisplayPage());
     for (const std::u32string& own : Keys)
         if (key == own)
             return true;
