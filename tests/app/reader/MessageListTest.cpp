@@ -35,7 +35,7 @@ using namespace tavro;
 using namespace tavro::app;
 using tavro::test::ItemNamed;
 using tavro::test::SetLastRead;
-using tavro::test::TPost;
+using tavro::test::TJamPost;
 using tavro::test::TReaderHome;
 using tavro::test::WriteJam;
 

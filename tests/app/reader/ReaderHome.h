@@ -24,7 +24,7 @@
 
 namespace tavro::test {
 
-struct TPost {
+struct TJamPost {
     std::string From;
     std::string Subj;
     std::string MsgId = {};
@@ -33,13 +33,13 @@ struct TPost {
 };
 
 // Writes the posts into a JAM base; the user (index 0) has read those listed.
-inline void WriteJam(const std::string& jhr, const std::vector<TPost>& posts,
+inline void WriteJam(const std::string& jhr, const std::vector<TJamPost>& posts,
                      const std::vector<int>& read = {}) {
     TJamBase base(jhr, "RU.TEST", "");
     QVERIFY(base.CreateIfMissing());
     base.Rescan();
     int day = 1;
-    for (const TPost& post : posts) {
+    for (const TJamPost& post : posts) {
         auto msg = base.NewMsg();
         msg->FromName = post.From;
         msg->ToName = "All";
@@ -83,12 +83,13 @@ protected:
         return Home->filePath(QString::fromLatin1(name)).toStdString();
     }
 
-    TEcho* AddArea(const char* tag, const std::string& jhr, TTreeInfo* folder = nullptr) {
+    TEcho* AddArea(const char* tag, const std::string& path, TTreeInfo* folder = nullptr,
+                   TBaseType type = btJam) {
         auto echo = std::make_unique<TEcho>();
         echo->Name = tag;
         echo->EchoType = etEchomail;
-        echo->BaseType = btJam;
-        echo->Path = jhr;
+        echo->BaseType = type;
+        echo->Path = path;
         auto node = std::make_unique<TTreeInfo>(echo.get());
         (folder ? folder->Children : User->AreaTree).push_back(std::move(node));
         Echoes.push_back(std::move(echo));

@@ -8,6 +8,7 @@
 #include "config/Echo.h"
 #include "core/Endian.h"
 
+#include "../../reader/ReaderBases.h"
 #include "ReaderHome.h"
 #include "TempDir.h"
 
@@ -69,7 +70,7 @@ private slots:
     // the list alone on screen moves the pointer but leaves the message unread.
     void lastReadFollowsTheFocusBothWays() {
         const std::string jhr = File("area.jhr");
-        std::vector<tavro::test::TPost> posts;
+        std::vector<tavro::test::TJamPost> posts;
         for (int i = 0; i < 10; ++i)
             posts.push_back({"A", "message " + std::to_string(i)});
         WriteJam(jhr, posts);
@@ -140,6 +141,40 @@ private slots:
         for (const auto& c : cases) {
             QCOMPARE(TextKeyCommand(c.Key, c.Modifiers), c.Text);
             QCOMPARE(ListKeyCommand(c.Key, c.Modifiers), c.List);
+        }
+    }
+
+    // The pointer the window leaves is where the formats' own files say, read here byte by
+    // byte: Squish's .sql and the *.MSG "lastread" hold one number per user.
+    void lastReadInSquishAndMsgFiles() {
+        for (TBaseType type : {btSquish, btMsg}) {
+            tavro::test::TTempDir dir;
+            std::vector<tavro::test::TPost> posts;
+            for (int i = 0; i < 5; ++i)
+                posts.push_back({"message"});
+            TBaseRef base = tavro::test::MakeBase(type, dir, posts);
+            base.Reset();
+            AddArea(type == btSquish ? "SQUISH.AREA" : "MSG.AREA", tavro::test::PathFor(type, dir), nullptr,
+                    type);
+            TMsgId expected = 0;
+            {
+                TViewForm form;
+                form.SetCurrentUser(User.get());
+                form.ListPane()->FocusMessage(4);
+                form.ListPane()->FocusMessage(1);
+                expected = IdAt(form, 1);
+                form.Area()->CloseOpenBase();
+            }
+            const std::string file = type == btSquish ? dir.File("area.sql") : dir.File("area") + "/lastread";
+            const std::string data = tavro::test::ReadFile(file);
+            const uint32_t stored = type == btSquish ? (data.size() >= 4 ? GetLE32(data.data()) : 0)
+                                                     : (data.size() >= 2 ? GetLE16(data.data()) : 0);
+            QCOMPARE(stored, expected);
+            TViewForm again;
+            again.SetCurrentUser(User.get());
+            QCOMPARE(again.ListPane()->CurrentPosition(), 1);
+            User->AreaTree.clear();
+            Echoes.clear();
         }
     }
 

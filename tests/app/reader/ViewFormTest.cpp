@@ -128,7 +128,8 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("actions");
         QTest::newRow("view") << "ViewMenu"
-                              << "&View" << QStringList{"ToolbarAction", "ShowKludgesAction", "NextAreaAction"};
+                              << "&View"
+                              << QStringList{"ToolbarAction", "ShowKludgesAction", "NextAreaAction"};
         QTest::newRow("mode") << "ModeMenu"
                               << "Mo&de"
                               << QStringList{"FullScreenAction", "BigTreeAction", "ThreadModeAction"};
