@@ -34,11 +34,11 @@ TMessageDisplay::TMessageDisplay(TMsgHeaderPanel* header, QTextEdit* text, QObje
 }
 
 bool TMessageDisplay::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize && watched == Text->viewport() && Base && Position >= 0 &&
+    if (event->type() == QEvent::Resize && watched == Text->viewport() && Current &&
         TextWidth() != ShownWidth) {
         const int scrolled = Text->verticalScrollBar()->value();
         try {
-            Show(*Base, Position, RowIcon);
+            FillText();
             Text->verticalScrollBar()->setValue(scrolled);
         } catch (const EFileError&) {
             // The next move or update step finds the area locked.
@@ -62,26 +62,36 @@ int TMessageDisplay::TextWidth() const {
     return std::max(20, Text->viewport()->width() / std::max(column, 1) - 1);
 }
 
+QString TMessageDisplay::TextOf(TCustomMsg& msg, int width) const {
+    const TStringList lines = ViewerLines(msg, ShowKludges_, width);
+    QStringList text;
+    text.reserve(qsizetype(lines.size()));
+    for (const std::string& line : lines)
+        text << ToQt(line);
+    return text.join(QLatin1Char('\n'));
+}
+
+void TMessageDisplay::FillText() {
+    const int width = TextWidth();
+    Text->setPlainText(TextOf(*Current, width));
+    ShownWidth = width;
+}
+
 void TMessageDisplay::Show(TCustomBase& base, int position, const QIcon& rowIcon) {
     TMsgHandle msg = base.GetMsg(position);
     if (!msg)
         throw EFileError("the message list changed while it was read", 0);
     const int width = TextWidth();
-    const TStringList lines = ViewerLines(*msg, ShowKludges_, width);
-    QStringList text;
-    text.reserve(qsizetype(lines.size()));
-    for (const std::string& line : lines)
-        text << ToQt(line);
+    const QString text = TextOf(*msg, width);
     const TReplyLinks links = FindReplyLinks(base, *msg);
     const TNodeHints hints =
         BuildNodeHints(NodelistIndex(), msg->FromName, msg->FromAddr, msg->ToName, msg->ToAddr);
     Base = &base;
-    Position = position;
-    RowIcon = rowIcon;
+    Current = msg;
     Parent = links.Parent;
     Answers = links.Answers;
+    Text->setPlainText(text);
     ShownWidth = width;
-    Text->setPlainText(text.join(QLatin1Char('\n')));
     Text->verticalScrollBar()->setValue(0);
     Text->moveCursor(QTextCursor::Start);
     Header->ShowMessage(*msg, ToQt(MsgNumText(position, base.GetCount())), links, hints, rowIcon);
@@ -89,22 +99,26 @@ void TMessageDisplay::Show(TCustomBase& base, int position, const QIcon& rowIcon
 
 void TMessageDisplay::Clear() {
     Base = nullptr;
-    Position = Parent = -1;
+    Current.reset();
+    Parent = -1;
     Answers.clear();
     Text->clear();
     Header->Clear();
 }
 
 void TMessageDisplay::UpdateRowIcon(const QIcon& rowIcon) {
-    RowIcon = rowIcon;
-    if (Base && Position >= 0)
+    if (Current)
         Header->SetRowIcon(rowIcon);
 }
 
+// Only the text changes: the header and its nodelist hints stay as they are.
 void TMessageDisplay::SetShowKludges(bool on) {
     ShowKludges_ = on;
-    if (Base && Position >= 0)
-        Show(*Base, Position, RowIcon);
+    if (!Current)
+        return;
+    FillText();
+    Text->verticalScrollBar()->setValue(0);
+    Text->moveCursor(QTextCursor::Start);
 }
 
 void TMessageDisplay::RightLinkClicked() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Msg.h"
+
 #include <QIcon>
 #include <QObject>
 
@@ -7,6 +9,7 @@ class QTextEdit;
 
 namespace tavro {
 class TCustomBase;
+class TCustomMsg;
 class TUser;
 } // namespace tavro
 
@@ -45,6 +48,9 @@ protected:
 
 private:
     int TextWidth() const;
+    QString TextOf(TCustomMsg& msg, int width) const;
+    // The current message's text again, at the width the view allows now.
+    void FillText();
     void RightLinkClicked();
 
     TMsgHeaderPanel* Header;
@@ -52,8 +58,7 @@ private:
     FtnHighlighter* Highlighter;
     const TUser* User = nullptr;
     TCustomBase* Base = nullptr;
-    int Position = -1;
-    QIcon RowIcon;
+    TMsgHandle Current;
     int Parent = -1;
     std::vector<int> Answers;
     bool ShowKludges_ = false;

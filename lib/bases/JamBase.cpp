@@ -686,7 +686,7 @@ void TJamBase::ReadListHeaders(unsigned fields, const TListHeaderVisitor& visit,
                             JamMsgHeaderSize,
                         length};
             } else {
-                files.ReadMsgHeader(offset);
+                files.ReadMsgHeader(offset); // leaves the stream at the subfields
                 large = files.ReadSubfields(offset, header);
                 data = large;
             }
@@ -694,19 +694,13 @@ void TJamBase::ReadListHeaders(unsigned fields, const TListHeaderVisitor& visit,
             if (!ForEachJamSubfield(data, [&](const TJamSubfield& field) { found.Take(field); }))
                 Damaged("the subfields of a JAM message do not add up");
             // Into the same buffers each time: a string made per field costs as much as the read.
-            auto convert = [&](std::string& to, std::string_view text) -> std::string_view {
-                to.resize(text.size());
-                for (size_t i = 0; i < text.size(); ++i)
-                    to[i] = static_cast<char>(pages.OemToDisplay(static_cast<uint8_t>(text[i])));
-                return to;
-            };
             TListHeader out;
             if (fields & lfNames) {
-                out.FromName = convert(from, found.From);
-                out.ToName = convert(to, found.To);
+                out.FromName = pages.OemToDisplay(found.From, from);
+                out.ToName = pages.OemToDisplay(found.To, to);
             }
             if (fields & lfSubject)
-                out.Subject = convert(subject, found.Subject);
+                out.Subject = pages.OemToDisplay(found.Subject, subject);
             if (fields & lfDate)
                 out.DateWritten = UnixLocalToDateTime(static_cast<int32_t>(GetLE32(&header[jhDateWritten])));
             out.ReplyTo = GetLE32(&header[jhReplyTo]);

@@ -67,29 +67,33 @@ const TGlobalSettings& TCustomBase::CurrentSettings() const {
 
 // --- listing ---
 
+TListHeader ListHeaderOf(const TCustomMsg& msg) {
+    TListHeader header;
+    header.FromName = msg.FromName;
+    header.ToName = msg.ToName;
+    header.Subject = msg.Subject;
+    header.DateWritten = msg.DateWritten;
+    header.ReplyTo = msg.ReplyTo;
+    header.MsgId = msg.MsgIdKludge;
+    header.Reply = msg.ReplyKludge;
+    return header;
+}
+
 void TCustomBase::ReadListHeaders(unsigned, const TListHeaderVisitor& visit, const TProgress& progress) {
     const int count = GetCount();
     TPercentSteps steps(progress, count);
+    std::string msgId, reply;
     for (int p = 0; p < count; ++p) {
         TMsgHandle msg = GetMsg(p);
         if (!msg)
             throw EFileError("the message list changed while it was read", 0);
-        std::string msgId = msg->MsgIdKludge;
-        std::string reply = msg->ReplyKludge;
+        TListHeader header = ListHeaderOf(*msg);
         if (!msg->ThreadKludgesRead) {
             // Kludges in the text, as *.MSG keeps them.
             msg->GetKludges();
-            msgId = msg->GetKludge("MSGID:");
-            reply = msg->GetKludge("REPLY:");
+            header.MsgId = msgId = msg->GetKludge("MSGID:");
+            header.Reply = reply = msg->GetKludge("REPLY:");
         }
-        TListHeader header;
-        header.FromName = msg->FromName;
-        header.ToName = msg->ToName;
-        header.Subject = msg->Subject;
-        header.DateWritten = msg->DateWritten;
-        header.ReplyTo = msg->ReplyTo;
-        header.MsgId = msgId;
-        header.Reply = reply;
         visit(p, header);
         steps.Done(p);
     }

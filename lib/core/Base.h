@@ -41,6 +41,9 @@ struct TListHeader {
     std::string_view Reply;
 };
 
+// A message's own fields as a list header; MSGID and REPLY as read with the header.
+TListHeader ListHeaderOf(const TCustomMsg& msg);
+
 // The fields a walk over the headers fills in; a format may leave the others empty.
 enum TListFields : unsigned {
     lfLinks = 1,   // ReplyTo, MsgId, Reply

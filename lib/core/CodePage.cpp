@@ -219,10 +219,15 @@ void BuildTable(const TCodePage& from, const TCodePage& to, std::array<uint8_t, 
     }
 }
 
-std::string MapBytes(std::string_view text, const std::array<uint8_t, 256>& table) {
-    std::string result(text.size(), '\0');
+void MapBytes(std::string_view text, const std::array<uint8_t, 256>& table, std::string& out) {
+    out.resize(text.size());
     for (size_t i = 0; i < text.size(); ++i)
-        result[i] = static_cast<char>(table[static_cast<uint8_t>(text[i])]);
+        out[i] = static_cast<char>(table[static_cast<uint8_t>(text[i])]);
+}
+
+std::string MapBytes(std::string_view text, const std::array<uint8_t, 256>& table) {
+    std::string result;
+    MapBytes(text, table, result);
     return result;
 }
 
@@ -350,6 +355,11 @@ const TCodePagePair& TCodePagePair::Default() {
 
 std::string TCodePagePair::OemToDisplay(std::string_view text) const {
     return MapBytes(text, OemToDisplay_);
+}
+
+std::string_view TCodePagePair::OemToDisplay(std::string_view text, std::string& out) const {
+    MapBytes(text, OemToDisplay_, out);
+    return out;
 }
 
 std::string TCodePagePair::DisplayToOem(std::string_view text) const {

@@ -68,6 +68,8 @@ public:
     uint8_t OemToDisplay(uint8_t byte) const { return OemToDisplay_[byte]; }
     uint8_t DisplayToOem(uint8_t byte) const { return DisplayToOem_[byte]; }
     std::string OemToDisplay(std::string_view text) const;
+    // Into `out`, whose storage is used again: for many short texts in a row.
+    std::string_view OemToDisplay(std::string_view text, std::string& out) const;
     std::string DisplayToOem(std::string_view text) const;
 
 private:

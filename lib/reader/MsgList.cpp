@@ -187,12 +187,7 @@ TMsgRow TMsgList::Row(int index) {
         TMsgHandle msg = Base_->GetMsg(index);
         if (!msg)
             throw EFileError("the message list changed while it was read", 0);
-        TListHeader header;
-        header.FromName = msg->FromName;
-        header.ToName = msg->ToName;
-        header.Subject = msg->Subject;
-        header.DateWritten = msg->DateWritten;
-        FillRow(index, header);
+        FillRow(index, ListHeaderOf(*msg));
     }
     return RowOf(row);
 }
@@ -207,15 +202,7 @@ int TMsgList::Depth(int index) const {
 std::vector<int> TMsgList::DisplayOrder() const {
     std::vector<int> order;
     order.reserve(size_t(Count()));
-    for (const auto& [index, depth] : DisplayOrderWithDepth())
-        order.push_back(index);
-    return order;
-}
-
-std::vector<std::pair<int, int>> TMsgList::DisplayOrderWithDepth() const {
-    std::vector<std::pair<int, int>> order;
-    order.reserve(size_t(Count()));
-    VisitDisplayOrder([&](int index, int depth) { order.emplace_back(index, depth); });
+    VisitDisplayOrder([&](int index, int) { order.push_back(index); });
     return order;
 }
 

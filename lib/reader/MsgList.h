@@ -80,9 +80,7 @@ public:
     int Depth(int index) const;
     // Every row in display order, a thread's replies after it.
     std::vector<int> DisplayOrder() const;
-    // The same with each row's depth, found on the way rather than by walking up.
-    std::vector<std::pair<int, int>> DisplayOrderWithDepth() const;
-    // The same without keeping the order: each row once, with its depth.
+    // Each row once in display order with its depth, found on the way rather than by walking up.
     void VisitDisplayOrder(const std::function<void(int index, int depth)>& visit) const;
 
     // Reads every row not read yet, in one walk over the headers.
