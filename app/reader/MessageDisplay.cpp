@@ -30,6 +30,9 @@ TMessageDisplay::TMessageDisplay(TMsgHeaderPanel* header, QTextEdit* text, QObje
             emit FocusRequested(Parent);
     });
     connect(Header->RightLinkButton(), &QToolButton::clicked, this, &TMessageDisplay::RightLinkClicked);
+    AnswersMenu_ = new QMenu(Header);
+    AnswersMenu_->setObjectName(QStringLiteral("AnswersMenu"));
+    connect(AnswersMenu_, &QMenu::aboutToShow, this, &TMessageDisplay::FillAnswersMenu);
     Text->viewport()->installEventFilter(this);
 }
 
@@ -95,6 +98,7 @@ void TMessageDisplay::Show(TCustomBase& base, int position, const QIcon& rowIcon
     Text->verticalScrollBar()->setValue(0);
     Text->moveCursor(QTextCursor::Start);
     Header->ShowMessage(*msg, ToQt(MsgNumText(position, base.GetCount())), links, hints, rowIcon);
+    UpdateAnswersMenu();
 }
 
 void TMessageDisplay::Clear() {
@@ -104,6 +108,7 @@ void TMessageDisplay::Clear() {
     Answers.clear();
     Text->clear();
     Header->Clear();
+    UpdateAnswersMenu();
 }
 
 void TMessageDisplay::UpdateRowIcon(const QIcon& rowIcon) {
@@ -122,13 +127,29 @@ void TMessageDisplay::SetShowKludges(bool on) {
 }
 
 void TMessageDisplay::RightLinkClicked() {
-    if (Answers.size() == 1) {
+    if (Answers.size() == 1)
         emit FocusRequested(Answers.front());
+    else if (Answers.size() > 1)
+        Header->RightLinkButton()->showMenu();
+}
+
+QMenu* TMessageDisplay::AnswersMenu() const {
+    return Answers.size() > 1 ? AnswersMenu_ : nullptr;
+}
+
+void TMessageDisplay::UpdateAnswersMenu() {
+    QMenu* menu = AnswersMenu();
+    QToolButton* button = Header->RightLinkButton();
+    button->setMenu(menu);
+    button->setPopupMode(menu ? QToolButton::MenuButtonPopup : QToolButton::DelayedPopup);
+    emit AnswersMenuChanged(menu);
+}
+
+// Rebuilt each time it opens: the answers' read states may have changed meanwhile.
+void TMessageDisplay::FillAnswersMenu() {
+    AnswersMenu_->clear();
+    if (!Base)
         return;
-    }
-    if (Answers.size() < 2 || !Base)
-        return;
-    QMenu menu;
     for (int answer : Answers) {
         QString caption = QString::number(answer + 1);
         try {
@@ -137,12 +158,11 @@ void TMessageDisplay::RightLinkClicked() {
         } catch (const EFileError&) {
         }
         const bool read = Base->IsRead(Base->GetMsgId(answer));
-        menu.addAction(TFTNData::Icon(TFTNData::MessageImage(read, false)), caption,
-                       [this, answer] { emit FocusRequested(answer); });
+        AnswersMenu_->addAction(TFTNData::Icon(TFTNData::MessageImage(read, false)), caption,
+                                [this, answer] { emit FocusRequested(answer); });
     }
-    QToolButton* button = Header->RightLinkButton();
-    menu.setActiveAction(menu.actions().front());
-    menu.exec(button->mapToGlobal(QPoint(0, button->height())));
+    if (!AnswersMenu_->actions().isEmpty())
+        AnswersMenu_->setActiveAction(AnswersMenu_->actions().front());
 }
 
 } // namespace tavro::app

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QObject>
 
+class QMenu;
 class QTextEdit;
 
 namespace tavro {
@@ -39,8 +40,12 @@ public:
     // Shows the current message again with kludges on or off.
     void SetShowKludges(bool on);
 
+    // The replies drop-down while the message has more than one answer in the area, else null.
+    QMenu* AnswersMenu() const;
+
 signals:
     void FocusRequested(int position);
+    void AnswersMenuChanged(QMenu* menu);
 
 protected:
     // A text fitted to the view is wrapped again when the view's width in columns changes.
@@ -52,6 +57,8 @@ private:
     // The current message's text again, at the width the view allows now.
     void FillText();
     void RightLinkClicked();
+    void UpdateAnswersMenu();
+    void FillAnswersMenu();
 
     TMsgHeaderPanel* Header;
     QTextEdit* Text;
@@ -61,6 +68,7 @@ private:
     TMsgHandle Current;
     int Parent = -1;
     std::vector<int> Answers;
+    QMenu* AnswersMenu_ = nullptr;
     bool ShowKludges_ = false;
     int ShownWidth = 0;
 };

@@ -4,6 +4,7 @@
 #include "MessageLinks.h"
 
 #include "AreaTree.h"
+#include "CopyCommand.h"
 #include "MsgListModel.h"
 #include "MsgListPane.h"
 #include "ReaderMoves.h"
@@ -101,6 +102,7 @@ void TViewForm::BuildReader() {
         SetStatusText(2, QString());
     };
     Display_ = new TMessageDisplay(Panes_->InfoPanel(), Panes_->MsgView(), this);
+    connect(Display_, &TMessageDisplay::AnswersMenuChanged, Actions, &TViewerActions::SetRepliesMenu);
     auto* links = new TMessageLinks(Panes_->MsgView(), this);
     connect(links, &TMessageLinks::AddressOpened, this, [this](const QString& text) {
         TAddress address;
@@ -110,6 +112,7 @@ void TViewForm::BuildReader() {
         // The composer for the chosen area comes with the composer itself.
         SelectArea(*CurrentUser_, nullptr, this);
     });
+    new TCopyCommand(this, Panes_->List());
     Area_ = new TViewerArea(AreaTree_, ListPane_, Display_, this);
     connect(Action(QStringLiteral("ShowKludgesAction")), &QAction::toggled, this, [this](bool on) {
         try {

@@ -310,6 +310,11 @@ void TViewerActions::BuildMenus(QMenuBar* bar) {
     }
 }
 
+void TViewerActions::SetRepliesMenu(QMenu* menu) {
+    RightLinkBtn_->setMenu(menu);
+    RightLinkBtn_->setPopupMode(menu ? QToolButton::MenuButtonPopup : QToolButton::DelayedPopup);
+}
+
 QToolButton* TViewerActions::AddDropDownButton(const char* action, const QString& buttonName, QMenu* menu) {
     auto* button = new QToolButton(ToolBar_);
     button->setObjectName(buttonName);

@@ -68,6 +68,8 @@ public:
     // The drop-downs that later commands fill: favourite contacts, replies of the message.
     QMenu* FavouritesMenu() const { return FavouritesMenu_; }
     QToolButton* RightLinkButton() const { return RightLinkBtn_; }
+    // The replies drop-down of the toolbar's reply-chain button; null takes it away.
+    void SetRepliesMenu(QMenu* menu);
 
 private:
     QAction* Make(const TViewerCommand& command);

@@ -1,5 +1,6 @@
 // Reading an area with the keyboard: moves at the ends of the list, the last-read pointer
 // following the focus both ways, reading only while the text is on screen, and marks.
+#include "reader/MsgHeaderPanel.h"
 #include "reader/MsgListPane.h"
 #include "reader/ReaderKeys.h"
 #include "reader/ReaderMoves.h"
@@ -13,7 +14,14 @@
 #include "TempDir.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QToolButton>
 #include <QTreeView>
 
 using namespace tavro;
@@ -229,6 +237,68 @@ private slots:
         QCOMPARE(form.Area()->Marks().Count(), 0);
         form.Action(QStringLiteral("MarkAllReadAction"))->trigger();
         QVERIFY(!form.ListPane()->Model()->Base()->HasUnread());
+    }
+
+    // "Copy to clipboard" follows the focused control's selection, is off in the list and
+    // keeps its state for other controls; it copies from the control it followed.
+    void copyFollowsTheFocusedSelection() {
+        const std::string jhr = File("area.jhr");
+        WriteJam(jhr, {{"Ann", "one"}, {"Bob", "two"}});
+        AddArea("RU.TEST", jhr);
+        TViewForm form;
+        form.SetCurrentUser(User.get());
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QAction* copy = form.findChild<QAction*>(QStringLiteral("CopyToClipbrdAction"));
+        QVERIFY(copy);
+        form.ListPane()->FocusMessage(0);
+        QTextEdit* text = form.Panes()->MsgView();
+        auto focus = [&](QWidget* widget) {
+            widget->setFocus();
+            QApplication::processEvents();
+        };
+        focus(text);
+        QVERIFY(!copy->isEnabled());
+        text->selectAll();
+        QVERIFY(copy->isEnabled());
+        auto* other = new QPushButton(form.statusBar()); // neither a text control nor the list
+        other->show();
+        focus(other);
+        QVERIFY(copy->isEnabled());
+        copy->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), text->toPlainText());
+        focus(form.Panes()->List());
+        QVERIFY(!copy->isEnabled());
+        QLineEdit* from = form.Panes()->InfoPanel()->FromNameBox();
+        focus(from);
+        QVERIFY(!copy->isEnabled());
+        from->selectAll();
+        QVERIFY(copy->isEnabled());
+        copy->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Ann"));
+    }
+
+    // The toolbar's reply-chain button carries the replies drop-down exactly while the shown
+    // message has more than one answer in the area.
+    void toolbarRepliesDropDown() {
+        tavro::test::TTempDir dir;
+        tavro::test::MakeBase(btSquish, dir,
+                              {{"root", 0, "", "", "Ann", 45000, {2, 3}}, {"one", 1}, {"two", 1}});
+        AddArea("RU.TEST", tavro::test::PathFor(btSquish, dir), nullptr, btSquish);
+        TViewForm form;
+        form.SetCurrentUser(User.get());
+        auto* button = form.findChild<QToolButton*>(QStringLiteral("RightLinkBtn"));
+        QVERIFY(button);
+        form.ListPane()->FocusMessage(0);
+        QVERIFY(button->menu());
+        QCOMPARE(button->popupMode(), QToolButton::MenuButtonPopup);
+        QCOMPARE(button->menu(), form.Panes()->InfoPanel()->RightLinkButton()->menu());
+        emit button->menu()->aboutToShow();
+        QCOMPARE(button->menu()->actions().size(), 2);
+        QCOMPARE(button->menu()->actions()[0]->text(), QStringLiteral("2 Ivan Petrov"));
+        form.ListPane()->FocusMessage(1);
+        QVERIFY(!button->menu());
     }
 };
 
