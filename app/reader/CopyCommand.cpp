@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTextEdit>
 
 namespace tavro::app {
@@ -44,7 +45,7 @@ void TCopyCommand::FocusChanged(QWidget* now) {
     if (now == MessageList) {
         Follow(nullptr);
         Action_->setEnabled(false);
-    } else if (qobject_cast<QTextEdit*>(now) || EditOf(now)) {
+    } else if (qobject_cast<QTextEdit*>(now) || qobject_cast<QPlainTextEdit*>(now) || EditOf(now)) {
         Follow(now);
         UpdateState();
     }
@@ -55,6 +56,8 @@ void TCopyCommand::Follow(QWidget* control) {
     Control = control;
     if (auto* text = qobject_cast<QTextEdit*>(control))
         Watch = connect(text, &QTextEdit::selectionChanged, this, &TCopyCommand::UpdateState);
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(control))
+        Watch = connect(plain, &QPlainTextEdit::selectionChanged, this, &TCopyCommand::UpdateState);
     else if (QLineEdit* edit = EditOf(control))
         Watch = connect(edit, &QLineEdit::selectionChanged, this, &TCopyCommand::UpdateState);
 }
@@ -63,6 +66,8 @@ void TCopyCommand::UpdateState() {
     bool selection = false;
     if (auto* text = qobject_cast<QTextEdit*>(Control.data()))
         selection = text->textCursor().hasSelection();
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(Control.data()))
+        selection = plain->textCursor().hasSelection();
     else if (QLineEdit* edit = EditOf(Control.data()))
         selection = edit->hasSelectedText();
     Action_->setEnabled(selection);
@@ -71,6 +76,8 @@ void TCopyCommand::UpdateState() {
 void TCopyCommand::Copy() {
     if (auto* text = qobject_cast<QTextEdit*>(Control.data()))
         text->copy();
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(Control.data()))
+        plain->copy();
     else if (QLineEdit* edit = EditOf(Control.data()))
         edit->copy();
 }

@@ -1,10 +1,10 @@
 #include "MessageDisplay.h"
 
 #include "MainForm.h"
+#include "MessageView.h"
 #include "MsgHeaderPanel.h"
 
 #include "widgets/FtnData.h"
-#include "widgets/FtnHighlighter.h"
 #include "widgets/QtText.h"
 
 #include "config/User.h"
@@ -17,13 +17,12 @@
 #include <QEvent>
 #include <QMenu>
 #include <QScrollBar>
-#include <QTextEdit>
 #include <QToolButton>
 
 namespace tavro::app {
 
-TMessageDisplay::TMessageDisplay(TMsgHeaderPanel* header, QTextEdit* text, QObject* parent)
-    : QObject(parent), Header(header), Text(text), Highlighter(new FtnHighlighter(text->document())) {
+TMessageDisplay::TMessageDisplay(TMsgHeaderPanel* header, TMessageView* text, QObject* parent)
+    : QObject(parent), Header(header), Text(text) {
     Text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     connect(Header->LeftLinkButton(), &QToolButton::clicked, this, [this] {
         if (Parent >= 0)
@@ -42,6 +41,7 @@ bool TMessageDisplay::eventFilter(QObject* watched, QEvent* event) {
         const int scrolled = Text->verticalScrollBar()->value();
         try {
             FillText();
+            Text->Complete(); // the place to go back to may lie below the first screen
             Text->verticalScrollBar()->setValue(scrolled);
         } catch (const EFileError&) {
             // The next move or update step finds the area locked.
@@ -53,9 +53,9 @@ bool TMessageDisplay::eventFilter(QObject* watched, QEvent* event) {
 void TMessageDisplay::SetUser(const TUser* user) {
     User = user;
     if (user)
-        Highlighter->SetUser(*user);
+        Text->SetUser(*user);
     else
-        Highlighter->SetUser(TUser());
+        Text->SetUser(TUser());
 }
 
 int TMessageDisplay::TextWidth() const {
@@ -76,8 +76,8 @@ QString TMessageDisplay::TextOf(TCustomMsg& msg, int width) const {
 
 void TMessageDisplay::FillText() {
     const int width = TextWidth();
-    Text->setPlainText(TextOf(*Current, width));
     ShownWidth = width;
+    Text->ShowText(TextOf(*Current, width));
 }
 
 void TMessageDisplay::Show(TCustomBase& base, int position, const QIcon& rowIcon) {
@@ -93,8 +93,8 @@ void TMessageDisplay::Show(TCustomBase& base, int position, const QIcon& rowIcon
     Current = msg;
     Parent = links.Parent;
     Answers = links.Answers;
-    Text->setPlainText(text);
-    ShownWidth = width;
+    ShownWidth = width; // before the text: its scroll bars may resize the view
+    Text->ShowText(text);
     Text->verticalScrollBar()->setValue(0);
     Text->moveCursor(QTextCursor::Start);
     Header->ShowMessage(*msg, ToQt(MsgNumText(position, base.GetCount())), links, hints, rowIcon);
@@ -106,7 +106,7 @@ void TMessageDisplay::Clear() {
     Current.reset();
     Parent = -1;
     Answers.clear();
-    Text->clear();
+    Text->ClearText();
     Header->Clear();
     UpdateAnswersMenu();
 }

@@ -6,7 +6,6 @@
 #include <QObject>
 
 class QMenu;
-class QTextEdit;
 
 namespace tavro {
 class TCustomBase;
@@ -16,7 +15,7 @@ class TUser;
 
 namespace tavro::app {
 
-class FtnHighlighter;
+class TMessageView;
 class TMsgHeaderPanel;
 
 // Shows the current message: its header in the panel above and its text, wrapped and
@@ -25,7 +24,7 @@ class TMsgHeaderPanel;
 class TMessageDisplay final : public QObject {
     Q_OBJECT
 public:
-    TMessageDisplay(TMsgHeaderPanel* header, QTextEdit* text, QObject* parent = nullptr);
+    TMessageDisplay(TMsgHeaderPanel* header, TMessageView* text, QObject* parent = nullptr);
 
     // The user's colours, fonts and width rule; null for the designed ones.
     void SetUser(const TUser* user);
@@ -35,7 +34,7 @@ public:
     // The picture of the current message's row, after its read or mark state changed.
     void UpdateRowIcon(const QIcon& rowIcon);
 
-    QTextEdit* TextView() const { return Text; }
+    TMessageView* TextView() const { return Text; }
     bool ShowKludges() const { return ShowKludges_; }
     // Shows the current message again with kludges on or off.
     void SetShowKludges(bool on);
@@ -61,8 +60,7 @@ private:
     void FillAnswersMenu();
 
     TMsgHeaderPanel* Header;
-    QTextEdit* Text;
-    FtnHighlighter* Highlighter;
+    TMessageView* Text;
     const TUser* User = nullptr;
     TCustomBase* Base = nullptr;
     TMsgHandle Current;

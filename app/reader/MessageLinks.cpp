@@ -10,12 +10,12 @@
 #include <QDesktopServices>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QTextBlock>
-#include <QTextEdit>
 
 namespace tavro::app {
 
-TMessageLinks::TMessageLinks(QTextEdit* text, QObject* parent)
+TMessageLinks::TMessageLinks(QPlainTextEdit* text, QObject* parent)
     : QObject(parent), OpenUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }), Text(text) {
     Text->viewport()->setMouseTracking(true);
     Text->viewport()->installEventFilter(this);
@@ -78,9 +78,9 @@ QMenu* TMessageLinks::MakeMenu(const QPoint& point) {
     asUrl->setEnabled(Text->textCursor().hasSelection());
     menu->addSeparator();
     menu->addAction(QStringLiteral("Select all message text"), QKeySequence(Qt::CTRL | Qt::Key_A), Text,
-                    &QTextEdit::selectAll);
+                    &QPlainTextEdit::selectAll);
     QAction* clip = menu->addAction(QStringLiteral("&Copy to clipboard"),
-                                    QKeySequence(Qt::CTRL | Qt::Key_Insert), Text, &QTextEdit::copy);
+                                    QKeySequence(Qt::CTRL | Qt::Key_Insert), Text, &QPlainTextEdit::copy);
     clip->setEnabled(Text->textCursor().hasSelection());
     return menu;
 }

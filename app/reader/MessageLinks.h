@@ -11,7 +11,7 @@
 #include <optional>
 
 class QMenu;
-class QTextEdit;
+class QPlainTextEdit;
 
 namespace tavro::app {
 
@@ -20,7 +20,7 @@ namespace tavro::app {
 class TMessageLinks final : public QObject {
     Q_OBJECT
 public:
-    explicit TMessageLinks(QTextEdit* text, QObject* parent = nullptr);
+    explicit TMessageLinks(QPlainTextEdit* text, QObject* parent = nullptr);
 
     struct TFound {
         QString Text;
@@ -46,7 +46,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QTextEdit* Text;
+    QPlainTextEdit* Text;
 };
 
 } // namespace tavro::app

@@ -2,7 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QTreeView>
 
 namespace tavro::app {
@@ -77,7 +77,7 @@ std::optional<TReaderCommand> ListKeyCommand(int key, Qt::KeyboardModifiers modi
     return std::nullopt;
 }
 
-TReaderKeys::TReaderKeys(QTextEdit* text, QTreeView* list, std::function<bool(TReaderCommand)> run,
+TReaderKeys::TReaderKeys(QPlainTextEdit* text, QTreeView* list, std::function<bool(TReaderCommand)> run,
                          QObject* parent)
     : QObject(parent), Text(text), List(list), Run(std::move(run)) {
     Text->installEventFilter(this);

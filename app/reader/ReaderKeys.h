@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-class QTextEdit;
+class QPlainTextEdit;
 class QTreeView;
 
 namespace tavro::app {
@@ -39,14 +39,14 @@ std::optional<TReaderCommand> ListKeyCommand(int key, Qt::KeyboardModifiers modi
 class TReaderKeys final : public QObject {
     Q_OBJECT
 public:
-    TReaderKeys(QTextEdit* text, QTreeView* list, std::function<bool(TReaderCommand)> run,
+    TReaderKeys(QPlainTextEdit* text, QTreeView* list, std::function<bool(TReaderCommand)> run,
                 QObject* parent = nullptr);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QTextEdit* Text;
+    QPlainTextEdit* Text;
     QTreeView* List;
     std::function<bool(TReaderCommand)> Run;
 };

@@ -2,6 +2,7 @@
 
 #include "AreaTree.h"
 #include "MessageDisplay.h"
+#include "MessageView.h"
 #include "MsgHeaderPanel.h"
 #include "MsgListModel.h"
 #include "MsgListPane.h"
@@ -16,7 +17,7 @@
 
 #include <QAction>
 #include <QMouseEvent>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>

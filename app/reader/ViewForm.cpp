@@ -2,6 +2,7 @@
 
 #include "MessageDisplay.h"
 #include "MessageLinks.h"
+#include "MessageView.h"
 
 #include "AreaTree.h"
 #include "CopyCommand.h"
@@ -31,12 +32,12 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusTipEvent>
 #include <QSystemTrayIcon>
-#include <QTextEdit>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QUrl>

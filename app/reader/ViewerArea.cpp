@@ -2,6 +2,7 @@
 
 #include "AreaTree.h"
 #include "MessageDisplay.h"
+#include "MessageView.h"
 #include "MsgListModel.h"
 #include "MsgListPane.h"
 #include "widgets/FtnData.h"
@@ -12,8 +13,8 @@
 #include "config/User.h"
 
 #include <QEvent>
+#include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
 
@@ -167,8 +168,10 @@ void TViewerArea::UpdateStep() {
         if (repaintTree && !Node->Locked)
             Tree->Repaint();
         emit CommandsChanged();
-        if (Echo && !Node->Locked && base->GetMsgId(base->FindNearest(base->GetLastRead())) == lastId)
+        if (Echo && !Node->Locked && base->GetMsgId(base->FindNearest(base->GetLastRead())) == lastId) {
+            Display->TextView()->Complete();
             Display->TextView()->verticalScrollBar()->setValue(textLine);
+        }
     } catch (const std::exception&) {
     }
 }

@@ -1,5 +1,6 @@
 #include "ViewerPanes.h"
 
+#include "MessageView.h"
 #include "MsgHeaderPanel.h"
 
 #include "MsgListModel.h"
@@ -8,7 +9,6 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QSplitter>
-#include <QTextEdit>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -85,12 +85,9 @@ void TViewerPanes::BuildMessagePane() {
     auto* rule = new QFrame;
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
-    MsgView_ = new QTextEdit;
+    MsgView_ = new TMessageView;
     MsgView_->setObjectName(QStringLiteral("MsgView"));
     MsgView_->setFrameShape(QFrame::NoFrame);
-    MsgView_->setReadOnly(true);
-    MsgView_->setUndoRedoEnabled(false);
-    MsgView_->setLineWrapMode(QTextEdit::NoWrap);
     MsgView_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto* frame = new QFrame;
     frame->setObjectName(QStringLiteral("MessagePanel"));

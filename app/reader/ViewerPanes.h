@@ -7,12 +7,12 @@
 
 class QFrame;
 class QSplitter;
-class QTextEdit;
 class QTreeView;
 class QTreeWidget;
 
 namespace tavro::app {
 
+class TMessageView;
 class TMsgHeaderPanel;
 class TMsgListModel;
 
@@ -33,7 +33,7 @@ public:
     QTreeView* List() const { return MT; }
     TMsgListModel* ListModel() const { return Model; }
     TMsgHeaderPanel* InfoPanel() const { return InfoPanel_; }
-    QTextEdit* MsgView() const { return MsgView_; }
+    TMessageView* MsgView() const { return MsgView_; }
 
     QList<int> ColumnWidths() const;
     void SetColumnWidths(const QList<int>& widths);
@@ -68,7 +68,7 @@ private:
     QTreeView* MT = nullptr;
     TMsgListModel* Model = nullptr;
     TMsgHeaderPanel* InfoPanel_ = nullptr;
-    QTextEdit* MsgView_ = nullptr;
+    TMessageView* MsgView_ = nullptr;
     QSplitter* HSplitter = nullptr; // tree | list, or tree | (list / message)
     QSplitter* VSplitter = nullptr; // (tree | list) / message, or list / message
     bool BigTree_ = false;

@@ -41,39 +41,55 @@ QTextCharFormat MakeFormat(const TColorPair& colors, uint8_t style) {
     return format;
 }
 
+const QTextCharFormat& FormatOf(const TStyleFormats& formats, int style) {
+    return formats[style >= 0 && style < int(formats.size()) ? static_cast<size_t>(style) : 0];
+}
+
 } // namespace
+
+TStyleFormats StyleFormats(const TUser& user) {
+    TStyleFormats formats;
+    for (size_t i = 0; i < formats.size(); ++i)
+        formats[i] = MakeFormat(user.Colors[i], user.Styles[i]);
+    return formats;
+}
+
+QList<QTextLayout::FormatRange> StyleRuns(const QString& line, const TStyleFormats& formats) {
+    QList<QTextLayout::FormatRange> runs;
+    const std::string bytes = LineBytes(line);
+    if (bytes.size() != static_cast<size_t>(line.size())) {
+        runs.append({0, int(line.size()), FormatOf(formats, TFTNParser::LineStyle(bytes))});
+        return runs;
+    }
+    const std::string styles = TFTNParser::GetLineStyles(bytes);
+    const int length = static_cast<int>(styles.size());
+    for (int start = 0; start < length;) {
+        const char style = styles[static_cast<size_t>(start)];
+        int end = start + 1;
+        while (end < length && styles[static_cast<size_t>(end)] == style)
+            ++end;
+        runs.append({start, end - start, FormatOf(formats, static_cast<unsigned char>(style))});
+        start = end;
+    }
+    return runs;
+}
 
 FtnHighlighter::FtnHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {
     SetUser(TUser());
 }
 
 void FtnHighlighter::SetUser(const TUser& user) {
-    for (size_t i = 0; i < Formats_.size(); ++i) {
-        Formats_[i] = MakeFormat(user.Colors[i], user.Styles[i]);
-    }
+    Formats_ = StyleFormats(user);
     rehighlight();
 }
 
 const QTextCharFormat& FtnHighlighter::Format(int style) const {
-    return Formats_[style >= 0 && style < StyleCount ? static_cast<size_t>(style) : 0];
+    return FormatOf(Formats_, style);
 }
 
 void FtnHighlighter::highlightBlock(const QString& text) {
-    const std::string bytes = LineBytes(text);
-    if (bytes.size() != static_cast<size_t>(text.size())) {
-        setFormat(0, static_cast<int>(text.size()), Format(TFTNParser::LineStyle(bytes)));
-        return;
-    }
-    const std::string styles = TFTNParser::GetLineStyles(bytes);
-    const int length = static_cast<int>(styles.size());
-    for (int start = 0; start < length;) {
-        int end = start + 1;
-        while (end < length && styles[static_cast<size_t>(end)] == styles[static_cast<size_t>(start)]) {
-            ++end;
-        }
-        setFormat(start, end - start, Format(static_cast<unsigned char>(styles[static_cast<size_t>(start)])));
-        start = end;
-    }
+    for (const QTextLayout::FormatRange& run : StyleRuns(text, Formats_))
+        setFormat(run.start, run.length, run.format);
 }
 
 } // namespace tavro::app

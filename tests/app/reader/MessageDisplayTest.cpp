@@ -1,6 +1,7 @@
 // The message pane over a small Squish base with the reply links a tosser stores: the
 // header's position and links, the drop-down of several answers, kludges on and off.
 #include "reader/MessageDisplay.h"
+#include "reader/MessageView.h"
 #include "reader/MsgHeaderPanel.h"
 
 #include "config/User.h"
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
-#include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -37,7 +37,7 @@ void MessageDisplayTest::headerLinksAndAnswers() {
                                     {"one", 1, "", "", "Bob", 45000, {3}},
                                     {"two", 2, "", "", "Carl"}});
     TMsgHeaderPanel header;
-    QTextEdit text;
+    TMessageView text;
     TMessageDisplay display(&header, &text);
     QSignalSpy focus(&display, &TMessageDisplay::FocusRequested);
 
@@ -82,7 +82,7 @@ void MessageDisplayTest::kludgesOnAndOff() {
     test::TTempDir dir;
     TBaseRef base = test::MakeBase(btJam, dir, {{"subject", 0, "2:5020/1 abcd"}});
     TMsgHeaderPanel header;
-    QTextEdit text;
+    TMessageView text;
     TMessageDisplay display(&header, &text);
     display.Show(*base, 0, {});
     QCOMPARE(text.toPlainText(), QStringLiteral("text"));
@@ -98,7 +98,7 @@ void MessageDisplayTest::fittedTextFollowsTheViewWidth() {
     test::TTempDir dir;
     TBaseRef base = test::MakeBase(btJam, dir, {{"subject"}});
     TMsgHeaderPanel header;
-    QTextEdit text;
+    TMessageView text;
     text.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     text.resize(1200, 300);
     text.show();

@@ -6,9 +6,9 @@
 
 #include <QFontDatabase>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTextBlock>
-#include <QTextEdit>
 #include <QtTest>
 
 using namespace tavro::app;
@@ -17,7 +17,7 @@ class MessageLinksTest : public QObject {
     Q_OBJECT
 private:
     // The middle of the character at a position of the text, in viewport coordinates.
-    static QPoint CharAt(QTextEdit& text, int line, int column) {
+    static QPoint CharAt(QPlainTextEdit& text, int line, int column) {
         QTextCursor cursor(text.document()->findBlockByNumber(line));
         cursor.setPosition(cursor.position() + column);
         const QRect left = text.cursorRect(cursor);
@@ -27,7 +27,7 @@ private:
 
 private slots:
     void linksUnderThePointerOpen() {
-        QTextEdit text;
+        QPlainTextEdit text;
         text.setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         text.setReadOnly(true);
         text.setPlainText(

@@ -1,6 +1,7 @@
 // The reader's message list over a real base: what it shows when an area opens, how it
 // keeps up with the tosser, and what it never does while it paints.
 #include "reader/AreaTree.h"
+#include "reader/MessageView.h"
 #include "reader/MsgListModel.h"
 #include "reader/MsgListPane.h"
 #include "reader/ViewForm.h"
@@ -24,7 +25,6 @@
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTextEdit>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
@@ -212,7 +212,7 @@ private slots:
         form.SetCurrentUser(User.get());
         QCOMPARE(form.ListPane()->CurrentPosition(), 0);
         QScrollBar* text = form.Panes()->MsgView()->verticalScrollBar();
-        QVERIFY(text->maximum() > 100);
+        QTRY_VERIFY(text->maximum() > 100); // the lines below the first screen follow
         text->setValue(100);
 
         test::TPacket packet;

@@ -1,5 +1,6 @@
 // Reading an area with the keyboard: moves at the ends of the list, the last-read pointer
 // following the focus both ways, reading only while the text is on screen, and marks.
+#include "reader/MessageView.h"
 #include "reader/MsgHeaderPanel.h"
 #include "reader/MsgListPane.h"
 #include "reader/ReaderKeys.h"
@@ -20,7 +21,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QTextEdit>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -253,7 +253,7 @@ private slots:
         QAction* copy = form.findChild<QAction*>(QStringLiteral("CopyToClipbrdAction"));
         QVERIFY(copy);
         form.ListPane()->FocusMessage(0);
-        QTextEdit* text = form.Panes()->MsgView();
+        QPlainTextEdit* text = form.Panes()->MsgView();
         auto focus = [&](QWidget* widget) {
             widget->setFocus();
             QApplication::processEvents();

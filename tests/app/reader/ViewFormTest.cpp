@@ -1,4 +1,5 @@
 #include "reader/ViewForm.h"
+#include "reader/MessageView.h"
 #include "reader/ViewerPanes.h"
 #include "reader/ViewerStatusBar.h"
 
@@ -18,7 +19,6 @@
 #include <QStatusTipEvent>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
-#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(captions, (QStringList{QStringLiteral("\u2116"), "From", "To", "Subj", "Date"}));
         QCOMPARE(form.Panes()->ColumnWidths(), (QList<int>{40, 100, 100, 250, 70}));
         QVERIFY(form.findChild<QFrame*>(QStringLiteral("InfoPanel")));
-        QVERIFY(form.findChild<QTextEdit*>(QStringLiteral("MsgView"))->isReadOnly());
+        QVERIFY(form.findChild<QPlainTextEdit*>(QStringLiteral("MsgView"))->isReadOnly());
     }
 
     void statusBarShowsHintsTextsAndProgress() {
