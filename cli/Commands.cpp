@@ -11,6 +11,7 @@ int RunAreas(const std::vector<std::string>& args, std::ostream& out, std::ostre
 int RunUsers(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunNodelist(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunPost(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunDemo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 const std::vector<TCommand>& Commands() {
@@ -19,12 +20,19 @@ const std::vector<TCommand>& Commands() {
          "dump PATH [--type T] [--user N [--user-name NAME]] [--ids LIST]\n"
          "       [--start POS] [--count N] [--keep-softcr | --raw]",
          "print the messages of a message base as JSON", RunDump},
-        {"list", "list PATH [--type T] [--threads] [--sort no|from|to|subj|date] [--user N [--user-name NAME]]",
+        {"list",
+         "list PATH [--type T] [--threads] [--sort no|from|to|subj|date] [--user N [--user-name NAME]]",
          "print the message list as the reader shows it, one tab-separated row per message", RunList},
         {"copy", "copy SRC DST [--ids LIST] [--move] [--type T] [--to-type T]",
          "copy or move messages into another message base, creating it when missing", RunCopy},
         {"show", "show PATH POSITION [--type T] [--kludges] [--width N] [--color] [--keep-softcr]",
          "print one message as the reader shows it, coloured with --color (POSITION counts from 0)", RunShow},
+        {"post",
+         "post (--area TAG | PATH [--type T] --kind netmail|echomail|bad --tag TAG) [--home DIR]\n"
+         "       --from NAME [--from-addr ADDR] --to NAME [--to-addr ADDR] --subject TEXT\n"
+         "       [--attr \"Pvt K/S ...\"] [--reply-to ID] [--origin TEXT] [--file FILE|-]",
+         "write one message (UTF-8 text from FILE or standard input) as the program sends it; prints its id",
+         RunPost},
         {"areas", "areas [--user N] [--home DIR]",
          "list the configured areas; with --user, each one's message count and unread state", RunAreas},
         {"import", "import [--type squish|fastecho|fmail|areasbbs|hpt] [FILE] [--home DIR]",

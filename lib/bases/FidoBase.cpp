@@ -236,6 +236,8 @@ void TFidoMsg::EncodeHeader() {
     PutLE32(&Header[hoDateWritten], DateTimeToDosDateFirst(DateWritten));
     PutLE32(&Header[hoDateArrived], DateTimeToDosDateFirst(DateArrived));
     PutLE16(&Header[hoAttr], AttrToMsgWord(GetAttr()));
+    if (ReplyTo != 0 && ReplyTo <= 0xFFFF)
+        PutLE16(&Header[hoReplyTo], uint16_t(ReplyTo));
 }
 
 // --- TFidoBase ---

@@ -774,6 +774,9 @@ TMsgId TJamBase::StoreMsg(TCustomMsg& msg) {
     PutLE32(&h[jhDateWritten], DateTimeToUnixLocal(jam->DateWritten));
     PutLE32(&h[jhDateReceived], DateTimeToUnixLocal(jam->DateArrived));
     PutLE32(&h[jhMsgNum], number);
+    // A reply written into its parent's area links to it at once.
+    if (jam->ReplyTo != 0)
+        PutLE32(&h[jhReplyTo], jam->ReplyTo);
     uint32_t attr = (storedAttr & KeptAttrBits) | AttrToJam(jam->GetAttr());
     // A copy takes the type of the area it goes to.
     if (!EchoTag.empty() || !NetmailTag.empty())

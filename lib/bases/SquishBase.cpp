@@ -373,6 +373,7 @@ std::string TSquishMsg::Serialize(uint32_t& ctrlLength) {
     EncodeAddress(&Header[smOrig], FromAddr);
     EncodeAddress(&Header[smDest], ToAddr);
     std::fill(&Header[smReplyTo], &Header[smUmsgId + 4], uint8_t(0));
+    PutLE32(&Header[smReplyTo], ReplyTo); // the answers stay the tosser's to link
     PutLE32(&Header[smDateWritten], DateTimeToDosDateFirst(DateWritten));
     PutLE32(&Header[smDateArrived], DateTimeToDosDateFirst(DateArrived));
     std::string fts = DateTimeToFtsDate(DateWritten);

@@ -162,6 +162,7 @@ bool TCustomBase::WriteMsg(TCustomMsg* msg) {
     } catch (const std::exception&) {
         return FailChange();
     }
+    LastWrittenId_ = id;
     SetRead(id, true);
     AppendScanLines(id);
     Invalidate();

@@ -172,6 +172,8 @@ public:
     // Appends `msg`, which must belong to this base, marks it read for the current user and
     // writes the scan-file line. False for a message of another base.
     bool WriteMsg(TCustomMsg* msg);
+    // The id the last successful WriteMsg gave its message; NoMsgId before any.
+    TMsgId LastWrittenId() const { return LastWrittenId_; }
     // False (and nothing changed, no box) for an id that is not in the list.
     bool DeleteMsg(TMsgId id);
     // Deletes those of the ids that are in the list, all or none.
@@ -246,6 +248,7 @@ private:
     TSortedList ReadSet;
     bool ReadingsDirty = false;
     bool HasList_ = false;
+    TMsgId LastWrittenId_ = NoMsgId;
     int RefCount_ = 1;
 };
 

@@ -128,6 +128,19 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
     return parts;
 }
 
+std::tm LocalTm(TDateTime value) {
+    const TDateTimeParts parts = DecodeDateTime(value);
+    std::tm tm{};
+    tm.tm_year = parts.Year - 1900;
+    tm.tm_mon = parts.Month - 1;
+    tm.tm_mday = parts.Day;
+    tm.tm_hour = parts.Hour;
+    tm.tm_min = parts.Minute;
+    tm.tm_sec = parts.Second;
+    tm.tm_isdst = -1;
+    return tm;
+}
+
 TDateTime Now() {
     return UnixTimeToLocalDateTime(std::time(nullptr));
 }

@@ -25,6 +25,9 @@ struct TDateTimeParts {
 // Rounds to the millisecond and drops it. NaN gives 1899-12-30 00:00; values beyond
 // 0001-01-01 or 9999-12-31 23:59:59 are held at those ends.
 TDateTimeParts DecodeDateTime(TDateTime value);
+// The C library's broken-down form of a local date-time; whether summer time applies is left
+// to the zone rules (tm_isdst -1).
+std::tm LocalTm(TDateTime value);
 
 // The current local date-time, to the second.
 TDateTime Now();

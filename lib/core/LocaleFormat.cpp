@@ -49,15 +49,7 @@ bool IsUtf8Locale() {
 std::string Format(const std::string& pattern, TDateTime value) {
     if (pattern.empty())
         return {};
-    const TDateTimeParts parts = DecodeDateTime(value);
-    std::tm tm{};
-    tm.tm_year = parts.Year - 1900;
-    tm.tm_mon = parts.Month - 1;
-    tm.tm_mday = parts.Day;
-    tm.tm_hour = parts.Hour;
-    tm.tm_min = parts.Minute;
-    tm.tm_sec = parts.Second;
-    tm.tm_isdst = -1;
+    std::tm tm = LocalTm(value);
     // Fills in the weekday and day of the year for patterns that print them.
     std::tm probe = tm;
     if (::timegm(&probe) != -1) {

@@ -1,5 +1,7 @@
 #include "StrUtils.h"
 
+#include <algorithm>
+
 namespace tavro {
 
 bool StrToInt(std::string_view text, int32_t& value) {
@@ -109,6 +111,17 @@ std::string_view FirstWord(std::string_view text) {
         return {};
     text.remove_prefix(start);
     return text.substr(0, text.find(' '));
+}
+
+std::vector<std::string_view> BlankWords(std::string_view text) {
+    std::vector<std::string_view> words;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find(' ', at), text.size());
+        if (end > at)
+            words.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return words;
 }
 
 } // namespace tavro

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavro {
 
@@ -26,6 +27,9 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // The hash FTN software keeps of names (Squish index, nodelist sysops): 31 bits, ASCII
 // letters taken as lower case.
 uint32_t NameHashOf(std::string_view text);
+
+// The words of a text separated by runs of blanks.
+std::vector<std::string_view> BlankWords(std::string_view text);
 
 // The first blank-delimited word of a text (after leading blanks).
 std::string_view FirstWord(std::string_view text);

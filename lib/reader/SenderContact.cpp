@@ -25,17 +25,6 @@ std::string MailAddressOf(const std::string& value) {
     return close == std::string::npos ? value : value.substr(open + 1, close - open - 1);
 }
 
-std::vector<std::string_view> Words(std::string_view text) {
-    std::vector<std::string_view> words;
-    for (size_t at = 0; at < text.size();) {
-        const size_t end = std::min(text.find(' ', at), text.size());
-        if (end > at)
-            words.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return words;
-}
-
 std::string FieldOf(const TNodelistIndex& nodelist, const TNodeEntry& entry, int field) {
     try {
         return nodelist.GetNodeField(entry, field);
@@ -90,7 +79,7 @@ TABUser SenderContact(TCustomMsg& msg, const TNodelistIndex* nodelist) {
         if (nodelist && !nodelist->Entries().empty())
             AddNodelistFields(contact, *nodelist);
     }
-    const std::vector<std::string_view> words = Words(msg.FromName);
+    const std::vector<std::string_view> words = BlankWords(msg.FromName);
     if (!words.empty())
         contact.FirstName = words.front();
     if (words.size() >= 2)
