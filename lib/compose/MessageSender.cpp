@@ -56,6 +56,9 @@ TSplitWrite::TSplitWrite(TCustomMsg& msg, const TSendRules& rules) : Msg(msg) {
 }
 
 bool TSplitWrite::Write() {
+    // A configured area whose files do not exist yet is made by its first message.
+    if (!Done() && Msg.Base() != nullptr && !Msg.Base()->CreateIfMissing())
+        return false;
     while (!Done()) {
         TCustomMsg& part = Next == 0 ? Msg : *LaterParts[Next - 1];
         if (!part.Save())

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "MessageSender.h"
+
+#include "config/Template.h"
+#include "core/Base.h"
+#include "core/Msg.h"
+#include "text/TemplateEngine.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tavro {
+
+class TConfig;
+class TEcho;
+class TMsgIdSerials;
+class TUser;
+
+// The ways of writing a message that the reader offers.
+enum class TComposeMode { New, Reply, Quote, Comment, QuoteInArea, CommentInArea, Forward, Edit };
+
+// What the reader hands a new composer.
+struct TComposeRequest {
+    TComposeMode Mode = TComposeMode::New;
+    TEcho* Area = nullptr;         // written to
+    TEcho* SourceArea = nullptr;   // the area the reader shows; the answered message's
+    TCustomMsg* Current = nullptr; // the reader's current message, for every mode but New
+    TMsgId CurrentId = 0;
+    bool ShowKludges = false;
+};
+
+// The area a reply goes to: the one the answered message names (its "AREA:" kludge or body
+// line, which is then taken out of the message), else the current area.
+TEcho* ReplyArea(TConfig& config, TCustomMsg& answered, TEcho* current);
+
+// The header fields as typed in the window.
+struct THeaderFields {
+    std::string FromName, FromAddr, ToName, ToAddr, Subject;
+};
+
+// Which header field takes the focus when the window first shows, or the editor.
+enum class TComposeFocus { FromName, FromAddr, ToName, ToAddr, Subject, Editor };
+
+// How a send ended.
+enum class TSendOutcome {
+    Sent,           // everything written: the window closes
+    InvalidAddress, // the From address is not valid: nothing written, focus to FromAddr
+    Failed,         // a write was given up; what was written stays written
+};
+
+// One message being written: how the composer is prefilled for its mode, its first
+// activation, the header refresh, and the send with its retries and close rules. The window
+// shows what this holds and hands back what was typed.
+class TComposeSession {
+public:
+    TComposeSession(TConfig& config, TUser& user, const TComposeRequest& request);
+    ~TComposeSession();
+
+    // The steps of the first activation: defaults of the header, the template, a cookie, the
+    // tearline, the origin text, the attributes. Answers where the caret goes.
+    TCursorPos Activate(bool wrap, const std::function<size_t(size_t)>& pick);
+
+    TCustomMsg& Msg() { return *Msg_; }
+    TEcho& Area() const { return *Area_; }
+    bool EditMode() const { return EditedId != 0; }
+    bool HasOrigin() const { return ShowsOrigin; }
+    std::string OriginText;
+    TComposeFocus FirstFocus() const;
+    TEcho* DefaultCopyArea() const { return DefCCArea; }
+
+    // Takes the fields without checking them and expands the template lines again.
+    void RefreshHeader(const THeaderFields& fields, TBodyLines body);
+
+    // Writes the message (and the copy for the area's default carbon-copy area). A write that
+    // fails asks whether to try again; what was written is not written again by a later send.
+    TSendOutcome Send(const THeaderFields& fields, TBodyLines body, TMsgIdSerials& serials);
+    // After a successful send: deletes the edited message, and the answered one when the
+    // settings say so (asking first when they want that).
+    void CloseAfterSend();
+
+private:
+    const TTemplate* Template() const;
+    bool CollectHeader(TCustomMsg& msg, const THeaderFields& fields, TBodyLines body, bool validate);
+    TSendRules Rules(TMsgIdSerials& serials) const;
+    bool WriteWithRetry(TCustomMsg& msg, std::unique_ptr<TSplitWrite>& write, const TSendRules& rules);
+    std::unique_ptr<TCustomMsg> PrepareCopy(const THeaderFields& fields, const TBodyLines& body,
+                                            const TSendRules& rules);
+    void DeleteAnswered();
+
+    TConfig& Config;
+    TUser& User;
+    TComposeMode Mode;
+    TEcho* Area_;
+    TEcho* SourceArea;
+    TBaseRef Base;
+    std::unique_ptr<TCustomMsg> Msg_;
+    std::unique_ptr<TCustomMsg> Answered;
+    std::string Reply; // the REPLY value, verbatim
+    TMsgId EditedId = 0;
+    TMsgId RepliedId = 0;
+    bool ShowKludges = false;
+    bool ShowsOrigin = true;
+    TEcho* DefCCArea = nullptr;
+    // What a send that did not finish has written already.
+    std::unique_ptr<TSplitWrite> MainWrite, CopyWrite;
+    std::unique_ptr<TCustomMsg> Copy;
+    bool MainWritten = false;
+};
+
+} // namespace tavro

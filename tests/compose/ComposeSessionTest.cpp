@@ -1,0 +1,248 @@
+// A message written through the composer's rules: prefilled for its mode, activated, sent
+// with its kludges into the base, retried and closed.
+#include "compose/ComposeSession.h"
+#include "compose/MsgIdSerial.h"
+
+#include "bases/FidoBase.h"
+#include "bases/JamBase.h"
+#include "config/Config.h"
+#include "config/User.h"
+
+#include "RecordingUi.h"
+#include "TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace tavro;
+using tavro::test::TRecordingUi;
+using tavro::test::TTempDir;
+
+namespace {
+
+class ComposeSessionTest : public ::testing::Test {
+protected:
+    TTempDir Home;
+    TConfig Config;
+    std::unique_ptr<TUser> User = Config.NewUser();
+    TEcho* Echo = AddArea("RU.TEST", etEchomail, btJam, "echo.jhr");
+    TEcho* Netmail = AddArea("NETMAIL", etNetmail, btMsg, "netmail");
+    TMsgIdSerials Serials{Home.File(TMsgIdSerials::FileName)};
+    TRecordingUi Ui;
+
+    void SetUp() override {
+        User->Name = "Olga Ivanova";
+        Config.Settings.TearlineText = "Tavro";
+        std::filesystem::create_directories(Home.File("netmail"));
+    }
+
+    TEcho* AddArea(const char* name, uint8_t type, uint8_t baseType, const char* file) {
+        TEcho& echo = Config.AddEcho();
+        echo.Name = name;
+        echo.EchoType = type;
+        echo.BaseType = baseType;
+        echo.Address.Parse("2:5020/1042");
+        echo.Origin = "Test station";
+        echo.Path = Home.File(file);
+        return &echo;
+    }
+
+    // Stores a message from Ivan in the area and answers its id.
+    TMsgId Post(TEcho& area, std::vector<std::string> kludges, std::vector<std::string> body = {"Hello"}) {
+        TBaseRef base = area.GetBase();
+        EXPECT_TRUE(base->CreateIfMissing());
+        std::unique_ptr<TCustomMsg> msg = base->NewMsg();
+        msg->FromName = "Ivan Petrov";
+        msg->FromAddr.Parse("2:5020/7");
+        msg->ToName = "Olga Ivanova";
+        msg->ToAddr.Parse("2:5020/1042");
+        msg->Subject = "Cameras";
+        msg->DateWritten = msg->DateArrived = EncodeDateTime(2024, 3, 5, 10, 3);
+        msg->Kludges = std::move(kludges);
+        for (std::string& line : body)
+            msg->Body.emplace_back(std::move(line));
+        msg->Attr = 0x21;
+        EXPECT_TRUE(msg->Save());
+        return base->LastWrittenId();
+    }
+    TMsgHandle Stored(TEcho& area, int position) {
+        TBaseRef base = area.GetBase();
+        base->Rescan();
+        TMsgHandle msg = base->GetMsg(position);
+        EXPECT_TRUE(msg);
+        if (msg)
+            msg->GetKludges();
+        return msg;
+    }
+    std::unique_ptr<TComposeSession> Open(TComposeMode mode, TEcho* area, TEcho* source = nullptr,
+                                          int position = -1) {
+        TComposeRequest request;
+        request.Mode = mode;
+        request.Area = area;
+        request.SourceArea = source;
+        TMsgHandle current = source && position >= 0 ? Stored(*source, position) : nullptr;
+        request.Current = current.get();
+        request.CurrentId = current ? source->GetBase()->GetMsgId(position) : 0;
+        auto session = std::make_unique<TComposeSession>(Config, *User, request);
+        session->Activate(true, [](size_t) { return size_t(0); });
+        return session;
+    }
+    // A base path under a regular file: nothing can be created there.
+    std::string Blocked() {
+        tavro::test::WriteFile(Home.File("blocker"), "x");
+        return Home.File("blocker/area.jhr");
+    }
+    static THeaderFields Fields(TComposeSession& session) {
+        const TCustomMsg& msg = session.Msg();
+        return {msg.FromName, msg.FromAddr.ToStr5D(), msg.ToName, msg.ToAddr.ToStr5D(), msg.Subject};
+    }
+    static std::vector<std::string> Texts(const TBodyLines& lines) {
+        std::vector<std::string> texts;
+        for (const TBodyLine& line : lines)
+            texts.push_back(line.Text);
+        return texts;
+    }
+};
+
+} // namespace
+
+// A reply beside its parent: to the sender, the subject as it was, the template, tearline and
+// origin; written with REPLY verbatim and linked to the parent.
+TEST_F(ComposeSessionTest, ReplyIsWrittenLinkedToItsParent) {
+    const TMsgId parent = Post(*Echo, {"\x01MSGID: 2:5020/7 <x@y> 1a"});
+    auto session = Open(TComposeMode::Reply, Echo, Echo, 0);
+    TCustomMsg& msg = session->Msg();
+    EXPECT_EQ(msg.ToName, "Ivan Petrov");
+    EXPECT_EQ(msg.ToAddr, TAddress(2, 5020, 7));
+    EXPECT_EQ(msg.Subject, "Cameras");
+    EXPECT_EQ(msg.FromName, "Olga Ivanova");
+    EXPECT_EQ(msg.Body.back().Text, "--- Tavro");
+    EXPECT_EQ(session->OriginText, "Test station");
+    EXPECT_EQ(session->FirstFocus(), TComposeFocus::Editor);
+
+    ASSERT_EQ(session->Send(Fields(*session), msg.Body, Serials), TSendOutcome::Sent);
+    TMsgHandle answer = Stored(*Echo, 1);
+    EXPECT_EQ(answer->GetKludge("REPLY:"), "2:5020/7 <x@y> 1a");
+    EXPECT_EQ(answer->ReplyTo, parent);
+    EXPECT_EQ(answer->Body.back().Text, " * Origin: Test station (2:5020/1042)");
+    EXPECT_EQ(answer->Attr & 0x21, Echo->DefAttr & 0x21);
+}
+
+TEST_F(ComposeSessionTest, FirstFocusByAreaAndRecipient) {
+    EXPECT_EQ(Open(TComposeMode::New, Echo)->FirstFocus(), TComposeFocus::Subject); // to "All"
+    EXPECT_EQ(Open(TComposeMode::New, Netmail)->FirstFocus(), TComposeFocus::ToName);
+}
+
+// Answering gated mail in netmail goes to the gateway the message names, the address first
+// in the text; in echomail the gateway lines are ignored.
+TEST_F(ComposeSessionTest, GatewayRuleInNetmailOnly) {
+    Config.Settings.GateName = "UUCP";
+    Config.Settings.GateAddr.Parse("2:5020/49");
+    Post(*Netmail, {"\x01REPLYADDR: ivan@example.org", "\x01REPLYTO: 2:5020/52 FidoGate"});
+    auto netmail = Open(TComposeMode::Reply, Netmail, Netmail, 0);
+    EXPECT_EQ(netmail->Msg().ToName, "FidoGate");
+    EXPECT_EQ(netmail->Msg().ToAddr, TAddress(2, 5020, 52));
+    const std::vector<std::string> body = Texts(netmail->Msg().Body);
+    ASSERT_GE(body.size(), 3u);
+    EXPECT_EQ(body[0], "To: ivan@example.org");
+    EXPECT_EQ(body[1], "");
+    EXPECT_EQ(body[2], "Hello FidoGate!"); // the template follows, addressed to the gateway
+
+    Post(*Echo, {"\x01REPLYADDR: ivan@example.org", "\x01REPLYTO: 2:5020/52 FidoGate"});
+    auto echo = Open(TComposeMode::Reply, Echo, Echo, 0);
+    EXPECT_EQ(echo->Msg().ToName, "Ivan Petrov");
+}
+
+TEST_F(ComposeSessionTest, ReplyAreaNamedByTheMessage) {
+    TEcho* other = AddArea("SU.GENERAL", etEchomail, btJam, "general.jhr");
+    TCustomMsg msg(nullptr);
+    msg.Body = {TBodyLine("AREA:su.general"), TBodyLine(""), TBodyLine("text")};
+    EXPECT_EQ(ReplyArea(Config, msg, Echo), other);
+    EXPECT_EQ(Texts(msg.Body), std::vector<std::string>{"text"});
+    msg.Kludges = {"\x01"
+                   "AREA: NO.SUCH"};
+    EXPECT_EQ(ReplyArea(Config, msg, Echo), Echo);
+}
+
+// An invalid From address writes nothing; a failed write asks, and Cancel keeps the
+// composer's message for the next try, which writes it once.
+TEST_F(ComposeSessionTest, InvalidAddressAndRetry) {
+    auto session = Open(TComposeMode::New, Echo);
+    THeaderFields fields = Fields(*session);
+    fields.Subject = "Hi";
+    fields.FromAddr = "2:x";
+    EXPECT_EQ(session->Send(fields, {TBodyLine("text")}, Serials), TSendOutcome::InvalidAddress);
+    EXPECT_EQ(Ui.Errors, std::vector<std::string>{"Invalid address!!! Reenter address, Please!"});
+
+    fields.FromAddr = "2:5020/1042";
+    Echo->SetPath(Blocked()); // under a file: cannot be written
+    Ui.Answers = {mbYes, mbCancel};
+    EXPECT_EQ(session->Send(fields, {TBodyLine("text")}, Serials), TSendOutcome::Failed);
+    ASSERT_EQ(Ui.Questions.size(), 2u);
+    EXPECT_EQ(Ui.Questions[0], "Error sending message. You may try to fix message base and try to send "
+                               "again.\rRepeat sending?");
+    Echo->SetPath(Home.File("echo.jhr"));
+    EXPECT_EQ(session->Send(fields, {TBodyLine("text again")}, Serials), TSendOutcome::Sent);
+    TMsgHandle msg = Stored(*Echo, 0);
+    EXPECT_EQ(Texts(msg->Body).front(), "text again");
+    EXPECT_EQ(Echo->GetBase()->GetCount(), 1);
+}
+
+// The area's default copy goes to its area with a note on top, also when the message itself
+// could not be written.
+TEST_F(ComposeSessionTest, DefaultCopyIsWrittenEvenWhenTheMessageIsNot) {
+    TEcho* copies = AddArea("CC.AREA", etEchomail, btJam, "copies.jhr");
+    Echo->DefCC = " cc.area ";
+    auto session = Open(TComposeMode::New, Echo);
+    EXPECT_EQ(session->DefaultCopyArea(), copies);
+    THeaderFields fields = Fields(*session);
+    fields.Subject = "Hi";
+    Echo->SetPath(Blocked());
+    Ui.Answers = {mbCancel};
+    EXPECT_EQ(session->Send(fields, {TBodyLine("text")}, Serials), TSendOutcome::Failed);
+    TMsgHandle copy = Stored(*copies, 0);
+    const std::vector<std::string> body = Texts(copy->Body);
+    ASSERT_GE(body.size(), 3u);
+    EXPECT_EQ(body[0], "* Sent to RU.TEST");
+    EXPECT_EQ(body[1], "");
+    EXPECT_EQ(body[2], "text");
+    // Sent again once the area can be written: the copy is not written twice.
+    Echo->SetPath(Home.File("echo.jhr"));
+    EXPECT_EQ(session->Send(fields, {TBodyLine("text")}, Serials), TSendOutcome::Sent);
+    EXPECT_EQ(copies->GetBase()->GetCount(), 1);
+}
+
+// An edited message keeps its attributes and gets no origin; the old one goes only after the
+// new one is written.
+TEST_F(ComposeSessionTest, EditReplacesTheMessage) {
+    Post(*Echo, {"\x01MSGID: 2:5020/7 1", "\x01REPLY: 2:5020/9 abc"}, {"old text"});
+    auto session = Open(TComposeMode::Edit, Echo, Echo, 0);
+    EXPECT_TRUE(session->EditMode());
+    EXPECT_FALSE(session->HasOrigin());
+    ASSERT_EQ(session->Send(Fields(*session), {TBodyLine("new text")}, Serials), TSendOutcome::Sent);
+    session->CloseAfterSend();
+    TBaseRef base = Echo->GetBase();
+    base->Rescan();
+    ASSERT_EQ(base->GetCount(), 1);
+    TMsgHandle msg = Stored(*Echo, 0);
+    EXPECT_EQ(Texts(msg->Body), std::vector<std::string>{"new text"});
+    EXPECT_EQ(msg->GetKludge("REPLY:"), "2:5020/9 abc");
+    EXPECT_EQ(msg->Attr & 0x21, 0x21u);
+}
+
+TEST_F(ComposeSessionTest, AnsweredMessageDeletedAsTheSettingsSay) {
+    Config.Settings.ReplyDelEchomail = true;
+    Post(*Echo, {"\x01MSGID: 2:5020/7 1"});
+    for (const TMsgDlgButton answer : {mbNo, mbYes}) {
+        auto session = Open(TComposeMode::Reply, Echo, Echo, 0);
+        ASSERT_EQ(session->Send(Fields(*session), session->Msg().Body, Serials), TSendOutcome::Sent);
+        Ui.Answers = {answer};
+        session->CloseAfterSend();
+    }
+    EXPECT_EQ(Ui.Questions, (std::vector<std::string>(2, "Do you want to delete original message?")));
+    TBaseRef base = Echo->GetBase();
+    base->Rescan();
+    EXPECT_EQ(base->GetCount(), 2); // the original went after the second answer only
+    EXPECT_EQ(Stored(*Echo, 0)->Subject, "Cameras");
+    EXPECT_EQ(Stored(*Echo, 0)->FromName, "Olga Ivanova");
+}
