@@ -50,21 +50,30 @@ TAddress AddressOption(const TArguments& arguments, std::string_view option) {
     return address;
 }
 
-// "Pvt K/S Cra": the attribute names as the reader shows them, letter case aside.
+// The attribute a name stands for: "Loc" (local) and "LOC" (locked) differ only in case, so
+// the exact spelling counts first and letter case only for a name no attribute has.
+uint32_t AttributeNamed(const std::string& word) {
+    for (const TAttrInfo& info : AttrTable())
+        if (word == info.Display)
+            return info.Bit;
+    for (const TAttrInfo& info : AttrTable())
+        if (EqualsNoCase(word, info.Display))
+            return info.Bit;
+    ThrowUsage("--attr: unknown attribute \"" + word + "\"");
+}
+
+// "Pvt K/S Cra": the attribute names as the reader shows them.
 uint32_t ParseAttributes(const std::string& text) {
     uint32_t attr = 0;
     std::istringstream words(text);
-    for (std::string word; words >> word;) {
-        bool known = false;
-        for (const TAttrInfo& info : AttrTable())
-            if (EqualsNoCase(word, info.Display)) {
-                attr |= info.Bit;
-                known = true;
-            }
-        if (!known)
-            ThrowUsage("--attr: unknown attribute \"" + word + "\"");
-    }
+    for (std::string word; words >> word;)
+        attr |= AttributeNamed(word);
     return attr;
+}
+
+// Command-line text is UTF-8; the model keeps the display code page.
+std::string DisplayText(const std::string& utf8) {
+    return ActiveDisplayPage().FromUtf8(utf8);
 }
 
 uint8_t ParseKind(const std::string& kind) {
@@ -91,13 +100,13 @@ void ParseTarget(const TArguments& arguments, TPostOptions& options) {
     if (area != nullptr) {
         if (arguments.Has("--kind") || arguments.Has("--tag") || arguments.Has("--type"))
             ThrowUsage("--kind, --tag and --type go with a base PATH, not with --area");
-        options.AreaTag = Required(arguments, "--area");
+        options.AreaTag = DisplayText(Required(arguments, "--area"));
         return;
     }
     options.Path = arguments.Positional.front();
     options.Type = arguments.Value("--type");
     options.Kind = ParseKind(Required(arguments, "--kind"));
-    options.Tag = Required(arguments, "--tag");
+    options.Tag = DisplayText(Required(arguments, "--tag"));
 }
 
 TPostOptions ParsePostOptions(const std::vector<std::string>& args) {
@@ -108,9 +117,9 @@ TPostOptions ParsePostOptions(const std::vector<std::string>& args) {
     TPostOptions options;
     ParseTarget(arguments, options);
     options.Home = ConfigHome(arguments);
-    options.From = Required(arguments, "--from");
-    options.To = Required(arguments, "--to");
-    options.Subject = Required(arguments, "--subject");
+    options.From = DisplayText(Required(arguments, "--from"));
+    options.To = DisplayText(Required(arguments, "--to"));
+    options.Subject = DisplayText(Required(arguments, "--subject"));
     options.FromAddr = AddressOption(arguments, "--from-addr");
     options.ToAddr = AddressOption(arguments, "--to-addr");
     if (const std::string* attr = arguments.Value("--attr"))
@@ -118,7 +127,7 @@ TPostOptions ParsePostOptions(const std::vector<std::string>& args) {
     if (arguments.Has("--reply-to"))
         options.ReplyTo = TMsgId(arguments.Number("--reply-to", 1, 0x7FFFFFFF, 0));
     if (const std::string* origin = arguments.Value("--origin"))
-        options.Origin = *origin;
+        options.Origin = DisplayText(*origin);
     if (const std::string* file = arguments.Value("--file"))
         options.File = *file;
     return options;

@@ -44,6 +44,8 @@ public:
     TBufStream& operator=(const TBufStream&) = delete;
 
     const std::string& FileName() const { return FileName_; }
+    // The name the file goes by after it was linked or renamed, for messages.
+    void SetFileName(std::string name) { FileName_ = std::move(name); }
 
     // Bytes copied, fewer than asked at end of file.
     int64_t Read(void* buf, int64_t count);

@@ -324,9 +324,11 @@ std::unique_ptr<TBufStream> OpenWithRetry(const std::string& fileName, TOpenMode
     }
 }
 
-std::unique_ptr<TBufStream> CreateLockedFile(const std::string& fileName, int bufSize) {
-    if (const auto parent = std::filesystem::path(fileName).parent_path(); !parent.empty())
-        std::filesystem::create_directories(parent);
+namespace {
+
+// The old way, for file systems without hard links: created in place, then locked. Another
+// program may open it in between and find it empty.
+std::unique_ptr<TBufStream> CreateLockedInPlace(const std::string& fileName, int bufSize) {
     std::unique_ptr<TBufStream> file;
     try {
         file = std::make_unique<TBufStream>(fileName, bufSize, TOpenMode::CreateNew);
@@ -337,6 +339,36 @@ std::unique_ptr<TBufStream> CreateLockedFile(const std::string& fileName, int bu
     }
     if (!file->LockRange(0, 1, true))
         throw EFileError("\"" + fileName + "\" is locked by another program", EWOULDBLOCK);
+    return file;
+}
+
+} // namespace
+
+// The file is made and locked under a name of its own, then linked under its real name: no
+// other program can open it before its creator holds the lock.
+std::unique_ptr<TBufStream> CreateLockedFile(const std::string& fileName, int bufSize) {
+    if (const auto parent = std::filesystem::path(fileName).parent_path(); !parent.empty())
+        std::filesystem::create_directories(parent);
+    static std::atomic<unsigned> serial{0};
+    const std::string temp =
+        fileName + "." + std::to_string(::getpid()) + "." + std::to_string(serial++) + ".new";
+    auto file = std::make_unique<TBufStream>(temp, bufSize, TOpenMode::CreateNew);
+    struct TUnlink {
+        const std::string& Name;
+        ~TUnlink() { ::unlink(Name.c_str()); }
+    } dropTemp{temp};
+    if (!file->LockRange(0, 1, true))
+        throw EFileError("\"" + temp + "\" is locked by another program", EWOULDBLOCK);
+    if (::link(temp.c_str(), fileName.c_str()) != 0) {
+        const int code = errno;
+        if (code == EEXIST)
+            return nullptr;
+        if (code != EPERM && code != EOPNOTSUPP && code != EXDEV)
+            throw EFileError("Cannot create file \"" + fileName + "\": " + std::strerror(code), code);
+        file.reset();
+        return CreateLockedInPlace(fileName, bufSize);
+    }
+    file->SetFileName(fileName);
     return file;
 }
 

@@ -7,6 +7,7 @@
 #include "compose/MsgIdSerial.h"
 #include "config/Config.h"
 #include "config/ConfigFile.h"
+#include "core/Attributes.h"
 #include "core/CodePage.h"
 
 #include "TempDir.h"
@@ -112,17 +113,20 @@ TEST_F(PostCommandTest, EchomailIntoAConfiguredArea) {
 // file line from the home's settings.
 TEST_F(PostCommandTest, NetmailThroughABasePath) {
     std::filesystem::create_directories(Netmail);
-    const TCliResult result =
-        Post({Netmail, "--kind", "netmail", "--tag", "NETMAIL", "--from", "Ivan Petrov", "--from-addr",
-              "2:5020/1042.7", "--to", "Olga Ivanova", "--to-addr", "2:5030/2", "--subject", "Netmail",
-              "--attr", "Pvt cra DIR", "--file", Text});
+    const TCliResult result = Post({Netmail, "--kind", "netmail", "--tag", "NETMAIL", "--from", "Ivan Petrov",
+                                    "--from-addr", "2:5020/1042.7", "--to", "Ольга", "--to-addr", "2:5030/2",
+                                    "--subject", "Тема", "--attr", "Pvt Loc cra DIR", "--file", Text});
     ASSERT_EQ(result.Status, 0) << result.Err;
     TFidoBase base(Netmail, "", "NETMAIL");
     TMsgHandle msg = Read(base, 0);
     EXPECT_EQ(KludgeNames(*msg),
               (std::vector<std::string>{"FMPT", "INTL", "MSGID", "FLAGS", "CHRS", "PID", "TZUTC"}));
     EXPECT_EQ(msg->GetKludge("INTL"), "2:5030/2 2:5020/1042");
-    EXPECT_EQ(msg->GetKludge("FLAGS"), "DIR");
+    EXPECT_EQ(msg->GetKludge("FLAGS"), "DIR"); // "Loc" is local, not "LOC" (locked)
+    EXPECT_EQ(msg->Attr & (atLoc | atLOK | atCra), atLoc | atCra);
+    // Names and subject are taken in UTF-8 like the text.
+    EXPECT_EQ(ActiveDisplayPage().ToUtf8(msg->ToName), "Ольга");
+    EXPECT_EQ(ActiveDisplayPage().ToUtf8(msg->Subject), "Тема");
     EXPECT_EQ(msg->ToAddr, TAddress(2, 5030, 2));
     EXPECT_EQ(ReadFile(Home.File("netmail.flag")), "NETMAIL\r\n");
 }
