@@ -88,6 +88,7 @@ TComposeSession::TComposeSession(TConfig& config, TUser& user, const TComposeReq
     }
     Answered = Base->NewMsg();
     Answered->Assign(current);
+    AnsweredId = request.CurrentId;
     Msg_->DateArrived = Answered->DateWritten;
     Msg_->Subject = Answered->Subject;
     Reply = ReplyValueOf(*Answered);
@@ -107,6 +108,73 @@ TComposeSession::TComposeSession(TConfig& config, TUser& user, const TComposeReq
 }
 
 TComposeSession::~TComposeSession() = default;
+
+TComposeRequest RequestForDraft(TConfig& config, const TDraft& draft, TMsgHandle& holder) {
+    TComposeRequest request;
+    request.Mode = draft.Mode == TDraftMode::Contact ? TComposeMode::New : TComposeMode(int(draft.Mode));
+    request.Area = FindAreaByName(config.Echoes, draft.AreaTag);
+    request.SourceArea = FindAreaByName(config.Echoes, draft.SourceAreaTag);
+    const bool edit = request.Mode == TComposeMode::Edit;
+    TEcho* holding = edit ? request.Area : request.SourceArea;
+    const TMsgId id = edit ? draft.EditedId : draft.AnsweredId;
+    if (holding && id != 0)
+        try {
+            if (TBaseRef base = holding->GetBase()) {
+                base->Rescan();
+                const int position = base->IndexOfId(id);
+                holder = position >= 0 ? base->GetMsg(position) : nullptr;
+            }
+        } catch (const EFileError&) {
+            holder = nullptr; // the answered message is out of reach: written without it
+        }
+    request.Current = holder.get();
+    request.CurrentId = holder ? id : 0;
+    return request;
+}
+
+void TComposeSession::Restore(const TDraft& draft) {
+    DefCCArea = FindAreaByName(Config.Echoes, Trim(Area_->DefCC));
+    Reply = draft.Reply;
+    EditedId = draft.EditedId;
+    if (EditedId == 0 && IsReplyMode(Mode))
+        RepliedId = draft.AnsweredId;
+    TCustomMsg& msg = *Msg_;
+    THeaderFields fields{draft.FromName, draft.FromAddr, draft.ToName, draft.ToAddr, draft.Subject};
+    TBodyLines body;
+    for (size_t i = 0; i < draft.Lines.size(); ++i)
+        body.emplace_back(draft.Lines[i], i < draft.LineTags.size() ? draft.LineTags[i] : 0);
+    CollectHeader(msg, fields, std::move(body), false);
+    msg.Attr = draft.Attr;
+    msg.DateWritten = draft.DateWritten != 0 ? draft.DateWritten : Now();
+    if (msg.DateArrived == 0)
+        msg.DateArrived = msg.DateWritten;
+    ShowsOrigin = !EditMode() && (Area_->Flags & efAddOrigin) != 0;
+    OriginText = draft.Origin;
+}
+
+TDraft TComposeSession::ToDraft(const THeaderFields& fields, const TBodyLines& body) const {
+    TDraft draft;
+    draft.UserId = User.UserId;
+    draft.AreaTag = Area_->Name;
+    draft.SourceAreaTag = SourceArea ? SourceArea->Name : std::string();
+    draft.Mode = TDraftMode(int(Mode));
+    draft.AnsweredId = RepliedId != 0 ? RepliedId : AnsweredId;
+    draft.EditedId = EditedId;
+    draft.Reply = Reply;
+    draft.Attr = Msg_->Attr;
+    draft.Origin = OriginText;
+    draft.FromName = fields.FromName;
+    draft.FromAddr = fields.FromAddr;
+    draft.ToName = fields.ToName;
+    draft.ToAddr = fields.ToAddr;
+    draft.Subject = fields.Subject;
+    for (const TBodyLine& line : body) {
+        draft.Lines.push_back(line.Text);
+        draft.LineTags.push_back(line.LineTag);
+    }
+    draft.DateWritten = Msg_->DateWritten;
+    return draft;
+}
 
 const TTemplate* TComposeSession::Template() const {
     return EditMode() ? nullptr : User.Templates[size_t(KindOf(Mode))];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Draft.h"
 #include "MessageSender.h"
 
 #include "config/Template.h"
@@ -41,6 +42,10 @@ struct THeaderFields {
     std::string FromName, FromAddr, ToName, ToAddr, Subject;
 };
 
+// The request that reopens the composer a draft was left by: its areas found by tag and the
+// answered or edited message by id, read into `holder`. Null Area when the area is gone.
+TComposeRequest RequestForDraft(TConfig& config, const TDraft& draft, TMsgHandle& holder);
+
 // Which header field takes the focus when the window first shows, or the editor.
 enum class TComposeFocus { FromName, FromAddr, ToName, ToAddr, Subject, Editor };
 
@@ -70,6 +75,12 @@ public:
     std::string OriginText;
     TComposeFocus FirstFocus() const;
     TEcho* DefaultCopyArea() const { return DefCCArea; }
+
+    // A composer brought back from its draft: header, text, origin and attributes as they were
+    // left, instead of the first activation.
+    void Restore(const TDraft& draft);
+    // What a draft keeps of this composer, with the fields and text as typed now.
+    TDraft ToDraft(const THeaderFields& fields, const TBodyLines& body) const;
 
     // Takes the fields without checking them and expands the template lines again.
     void RefreshHeader(const THeaderFields& fields, TBodyLines body);
@@ -101,6 +112,7 @@ private:
     std::string Reply; // the REPLY value, verbatim
     TMsgId EditedId = 0;
     TMsgId RepliedId = 0;
+    TMsgId AnsweredId = 0; // the answered or forwarded message, for its draft
     bool ShowKludges = false;
     bool ShowsOrigin = true;
     TEcho* DefCCArea = nullptr;

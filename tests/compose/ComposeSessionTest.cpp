@@ -246,3 +246,35 @@ TEST_F(ComposeSessionTest, AnsweredMessageDeletedAsTheSettingsSay) {
     EXPECT_EQ(Stored(*Echo, 0)->Subject, "Cameras");
     EXPECT_EQ(Stored(*Echo, 0)->FromName, "Olga Ivanova");
 }
+
+// A composer left by a crash comes back from its draft as it was and sends as it would have.
+TEST_F(ComposeSessionTest, DraftBringsTheComposerBack) {
+    const TMsgId parent = Post(*Echo, {"\x01MSGID: 2:5020/7 1a"});
+    auto first = Open(TComposeMode::Quote, Echo, Echo, 0);
+    THeaderFields fields = Fields(*first);
+    fields.Subject = "Cameras again";
+    TBodyLines body = first->Msg().Body;
+    body.emplace_back("typed before the crash");
+    const TDraft draft = first->ToDraft(fields, body);
+    EXPECT_EQ(draft.AreaTag, "RU.TEST");
+    EXPECT_EQ(draft.AnsweredId, parent);
+    first.reset();
+
+    TMsgHandle holder;
+    const TComposeRequest request = RequestForDraft(Config, draft, holder);
+    ASSERT_EQ(request.Area, Echo);
+    ASSERT_TRUE(holder);
+    TComposeSession restored(Config, *User, request);
+    restored.Restore(draft);
+    EXPECT_EQ(restored.ToDraft(fields, body), draft);
+    EXPECT_EQ(restored.OriginText, "Test station");
+    ASSERT_EQ(restored.Send(fields, body, Serials), TSendOutcome::Sent);
+    TMsgHandle answer = Stored(*Echo, 1);
+    EXPECT_EQ(answer->Subject, "Cameras again");
+    EXPECT_EQ(answer->GetKludge("REPLY:"), "2:5020/7 1a");
+    EXPECT_EQ(answer->ReplyTo, parent);
+
+    TDraft gone = draft;
+    gone.AreaTag = "NO.SUCH";
+    EXPECT_EQ(RequestForDraft(Config, gone, holder).Area, nullptr);
+}
