@@ -1,5 +1,7 @@
 #include "MainForm.h"
 
+#include "ReaderCompose.h"
+
 #include "ExitSignals.h"
 #include "SelectUserDialog.h"
 #include "SingleInstance.h"
@@ -190,6 +192,8 @@ void TMainForm::ChooseUser() {
         return;
     }
     Viewer_->SetCurrentUser(user);
+    // What a crash or a killed program left unsent comes back first.
+    Viewer_->Compose()->OfferLeftDrafts();
 }
 
 void TMainForm::CheckIdle() {

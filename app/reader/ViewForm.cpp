@@ -8,6 +8,7 @@
 #include "CopyCommand.h"
 #include "MsgListModel.h"
 #include "MsgListPane.h"
+#include "ReaderCompose.h"
 #include "ReaderMoves.h"
 #include "SelectAreaDialog.h"
 #include "SelectUserDialog.h"
@@ -108,10 +109,8 @@ void TViewForm::BuildReader() {
     connect(links, &TMessageLinks::AddressOpened, this, [this](const QString& text) {
         TAddress address;
         address.Parse(FromQt(text));
-        if (!CurrentUser_ || !address.IsValid())
-            return;
-        // The composer for the chosen area comes with the composer itself.
-        SelectArea(*CurrentUser_, nullptr, this);
+        if (address.IsValid())
+            Compose_->WriteTo(address);
     });
     new TCopyCommand(this, Panes_->List());
     Area_ = new TViewerArea(AreaTree_, ListPane_, Display_, this);
@@ -128,6 +127,7 @@ void TViewForm::BuildReader() {
         return alone < 0 || alone == TViewerPanes::pnMessage;
     };
     Moves_ = new TReaderMoves(this);
+    Compose_ = new TReaderCompose(this);
     connect(Area_, &TViewerArea::CaptionChanged, this, &TViewForm::SetCaption);
     connect(Area_, &TViewerArea::CommandsChanged, this, &TViewForm::UpdateActions);
     connect(AreaTree_, &TAreaTree::StatusText, this, [this](const QString& text) { SetStatusText(2, text); });

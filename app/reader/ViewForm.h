@@ -16,6 +16,7 @@ namespace tavro::app {
 class TAreaTree;
 class TMessageDisplay;
 class TMsgListPane;
+class TReaderCompose;
 class TReaderMoves;
 class TViewerActions;
 class TViewerArea;
@@ -64,6 +65,7 @@ public:
     TViewerArea* Area() const { return Area_; }
     TMessageDisplay* Display() const { return Display_; }
     TReaderMoves* Moves() const { return Moves_; }
+    TReaderCompose* Compose() const { return Compose_; }
     TViewerStatusBar* StatusBar() const { return Status; }
 
     bool ShowKludges() const;
@@ -102,6 +104,7 @@ private:
     TMsgListPane* ListPane_ = nullptr;
     TViewerArea* Area_ = nullptr;
     TMessageDisplay* Display_ = nullptr;
+    TReaderCompose* Compose_ = nullptr;
     TReaderMoves* Moves_ = nullptr;
     TViewerActions* Actions = nullptr;
     TViewerStatusBar* Status = nullptr;
