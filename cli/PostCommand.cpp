@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -29,7 +30,7 @@ struct TPostOptions {
     std::string Home;
     std::string AreaTag; // --area
     std::string Path;    // or a base given by its path
-    const std::string* Type = nullptr;
+    std::optional<std::string> Type;
     uint8_t Kind = etEchomail;
     std::string Tag;
     std::string From, To, Subject;
@@ -104,7 +105,8 @@ void ParseTarget(const TArguments& arguments, TPostOptions& options) {
         return;
     }
     options.Path = arguments.Positional.front();
-    options.Type = arguments.Value("--type");
+    if (const std::string* type = arguments.Value("--type"))
+        options.Type = *type;
     options.Kind = ParseKind(Required(arguments, "--kind"));
     options.Tag = DisplayText(Required(arguments, "--tag"));
 }
@@ -174,7 +176,7 @@ TEcho* TargetArea(const TPostOptions& options, TConfig& config, std::unique_ptr<
     made = std::make_unique<TEcho>();
     made->Name = options.Tag;
     made->EchoType = options.Kind;
-    made->BaseType = ChooseBaseType(options.Path, options.Type);
+    made->BaseType = ChooseBaseType(options.Path, options.Type ? &*options.Type : nullptr);
     made->Path = options.Path;
     made->Settings = &config.Settings;
     return made.get();
