@@ -10,7 +10,6 @@
 #include "config/User.h"
 #include "text/Quoting.h"
 
-#include <QApplication>
 #include <QPlainTextEdit>
 
 #include <benchmark/benchmark.h>
@@ -102,15 +101,3 @@ void BM_OpenComposerOnQuote(benchmark::State& state) {
 BENCHMARK(BM_OpenComposerOnQuote)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

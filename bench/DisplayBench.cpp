@@ -11,7 +11,6 @@
 #include "text/Quoting.h"
 
 #include "reader/MessageView.h"
-#include <QApplication>
 #include <QFontDatabase>
 
 #include <benchmark/benchmark.h>
@@ -109,15 +108,3 @@ void BM_ShowWholeMessage(benchmark::State& state) {
 BENCHMARK(BM_ShowWholeMessage)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

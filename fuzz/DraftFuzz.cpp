@@ -2,6 +2,7 @@
 // that any bytes either are refused with EDraftError or are a draft whose encoding is those
 // very bytes and decodes to the same draft.
 #include "compose/Draft.h"
+#include "core/Crc32.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -16,16 +17,6 @@ namespace {
 [[noreturn]] void Violated(const char* why) {
     std::fprintf(stderr, "Property violated: %s\n", why);
     std::abort();
-}
-
-uint32_t Crc32(std::string_view bytes) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char b : bytes) {
-        crc ^= b;
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
 }
 
 void Check(std::string_view bytes) {

@@ -32,8 +32,7 @@ const std::pair<const char*, TComposeMode> ModeCommands[] = {
 };
 
 bool ChoosesArea(TComposeMode mode) {
-    return mode == TComposeMode::QuoteInArea || mode == TComposeMode::CommentInArea ||
-           mode == TComposeMode::Forward;
+    return mode == TComposeMode::QuoteInArea || mode == TComposeMode::CommentInArea;
 }
 
 } // namespace
@@ -44,14 +43,17 @@ TReaderCompose::TReaderCompose(TViewForm* form) : QObject(form), Form(form) {
                 [this, mode = mode] { Open(mode); });
 }
 
-// The reply area rule picks the area of replies; the "in area" commands and forwards ask.
+// The reply area rule picks the area of replies (and the preselection of the "in area" ones);
+// it takes the "AREA:" line out of the message, so it is not applied to edits and forwards.
 TEcho* TReaderCompose::TargetArea(TComposeMode mode, TCustomMsg* current) {
     TEcho* open = Form->Area()->OpenEcho();
-    TEcho* replyArea = current ? ReplyArea(Config(), *current, open) : open;
-    if (ChoosesArea(mode))
-        return SelectArea(*Form->CurrentUser(), mode == TComposeMode::Forward ? nullptr : replyArea, Form);
     if (mode == TComposeMode::New || mode == TComposeMode::Edit)
         return open;
+    if (mode == TComposeMode::Forward)
+        return SelectArea(*Form->CurrentUser(), nullptr, Form);
+    TEcho* replyArea = current ? ReplyArea(Config(), *current, open) : open;
+    if (ChoosesArea(mode))
+        return SelectArea(*Form->CurrentUser(), replyArea, Form);
     return replyArea;
 }
 

@@ -1,5 +1,6 @@
 #include "JamFormat.h"
 
+#include "core/Crc32.h"
 #include "core/Endian.h"
 
 #include <algorithm>
@@ -68,23 +69,8 @@ size_t CountEmptyJamSlots(const TJamIndexRecord* records, size_t count) {
     return total;
 }
 
-namespace {
-
-std::array<uint32_t, 256> MakeCrcTable() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? 0xEDB88320 ^ (c >> 1) : c >> 1;
-        table[n] = c;
-    }
-    return table;
-}
-
-} // namespace
-
 uint32_t JamCrc(std::string_view text) {
-    static const std::array<uint32_t, 256> table = MakeCrcTable();
+    const auto& table = Crc32Table();
     uint32_t crc = 0xFFFFFFFF;
     for (char ch : text) {
         auto c = static_cast<uint8_t>(ch);

@@ -1,5 +1,6 @@
 #include "Draft.h"
 
+#include "core/Crc32.h"
 #include "core/Endian.h"
 
 #include <array>
@@ -13,28 +14,6 @@ namespace {
 constexpr std::string_view MagicPrefix = "Tavro draft ";
 constexpr std::string_view Version = "1";
 constexpr size_t CrcSize = 4;
-
-const std::array<uint32_t, 256>& CrcTable() {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    return table;
-}
-
-uint32_t Crc32(std::string_view bytes) {
-    const auto& table = CrcTable();
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char b : bytes)
-        crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
-}
 
 void PutU32(std::string& out, uint32_t v) {
     char b[4];

@@ -33,20 +33,6 @@ std::string LockPath(const std::string& draft) {
                      code ? code : EIO);
 }
 
-// An open lock file; closing it drops the lock.
-class TFd {
-public:
-    explicit TFd(int fd) : Fd(fd) {}
-    ~TFd() {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Release() { return std::exchange(Fd, -1); }
-    int Fd;
-};
-
 // Lock files are only locked, never written, so read access is enough.
 int OpenLock(const std::string& path, bool create) {
     return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (create ? O_CREAT : 0), 0666);

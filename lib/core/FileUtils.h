@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace tavro {
@@ -58,6 +60,20 @@ void AppendToFile(const std::string& fileName, std::string_view data);
 int LinkFile(const std::string& from, const std::string& to);
 int UnlinkFile(const std::string& fileName);
 int RenameFile(const std::string& from, const std::string& to);
+
+// A file descriptor closed with its owner (a lock held on it goes with it).
+class TFd {
+public:
+    explicit TFd(int fd) : Fd(fd) {}
+    ~TFd() {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Release() { return std::exchange(Fd, -1); }
+    int Fd;
+};
 
 // The lock tossers take on byte 0 of a Squish or JAM header file while they change the base.
 enum class TByteLock { None, Read, Write };

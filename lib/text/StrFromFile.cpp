@@ -15,18 +15,6 @@ namespace {
 // A longer line is kept only this far: enough for any signature or greeting.
 constexpr size_t MaxLineLength = 64 * 1024;
 
-class TFd {
-public:
-    explicit TFd(int fd) : Fd(fd) {}
-    ~TFd() {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Fd;
-};
-
 std::string FullName(const std::string& fileName) {
     const std::string name = NormalizeSeparators(fileName);
     if (!name.empty() && name.front() == '/')

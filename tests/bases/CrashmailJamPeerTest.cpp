@@ -35,13 +35,8 @@ constexpr const char* EchoTag = "TEST.JAM";
 const TAddress Uplink(2, 5020, 1);
 const TAddress Ours(2, 5020, 9999);
 
-std::string Oem(const char* utf8) {
-    return ActiveCodePages().Oem()->FromUtf8(utf8);
-}
-
-std::string Display(const char* utf8) {
-    return ActiveCodePages().Display()->FromUtf8(utf8);
-}
+using test::Display;
+using test::Oem;
 
 TPacketMsg PacketMsg(const TAddress& from, const TAddress& to, std::string fromName, std::string toName,
                      std::string subject, std::string date, const std::vector<std::string>& lines) {

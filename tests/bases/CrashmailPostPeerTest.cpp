@@ -73,13 +73,8 @@ const TAddress Ours(2, 5020, 9999);
 
 // The letters "р" and "Н" are left out of the Cyrillic texts: the bases store them as their
 // Latin look-alikes.
-std::string Oem(const char* utf8) {
-    return ActiveCodePages().Oem()->FromUtf8(utf8);
-}
-
-std::string Display(const char* utf8) {
-    return ActiveCodePages().Display()->FromUtf8(utf8);
-}
+using test::Display;
+using test::Oem;
 
 std::string Version() {
     return VersionText(SystemInfo());

@@ -3,6 +3,7 @@
 #include "FtnPacket.h"
 
 #include "core/Address.h"
+#include "core/CodePage.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,14 @@
 #include <vector>
 
 namespace tavro::test {
+
+// UTF-8 test text in the active OEM and display code pages.
+inline std::string Oem(const char* utf8) {
+    return ActiveCodePages().Oem()->FromUtf8(utf8);
+}
+inline std::string Display(const char* utf8) {
+    return ActiveCodePages().Display()->FromUtf8(utf8);
+}
 
 // How crashmail stores its areas: a directory of *.MSG files, or a JAM base.
 enum class TCrashmailStorage { Msg, Jam };
