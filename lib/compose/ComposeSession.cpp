@@ -4,6 +4,7 @@
 #include "MsgIdSerial.h"
 #include "ReplyRules.h"
 
+#include "config/AddressBook.h"
 #include "config/Config.h"
 #include "config/Echo.h"
 #include "config/User.h"
@@ -11,6 +12,8 @@
 #include "core/CodePage.h"
 #include "core/StrUtils.h"
 #include "core/UserInterface.h"
+
+#include <algorithm>
 
 namespace tavro {
 
@@ -20,6 +23,7 @@ constexpr const char* InvalidAddressText = "Invalid address!!! Reenter address, 
 constexpr const char* RetryText =
     "Error sending message. You may try to fix message base and try to send again.\rRepeat sending?";
 constexpr const char* DeleteOriginalText = "Do you want to delete original message?";
+constexpr const char* NoContactText = "The carbon copy list names no contact.";
 
 bool IsReplyMode(TComposeMode mode) {
     return mode == TComposeMode::Reply || mode == TComposeMode::Quote || mode == TComposeMode::Comment ||
@@ -61,6 +65,31 @@ TBaseRef OpenBase(TEcho& area) {
     if (!base)
         throw EFileError("the area \"" + area.Name + "\" has no message base", 0);
     return base;
+}
+
+// A base or serial file out of reach ends the step with its error; the send goes on with
+// the default copy.
+template <typename Step> TSendOutcome Reported(Step&& step) {
+    try {
+        return step();
+    } catch (const EFileError& e) {
+        UserInterface().ShowError(e.what());
+        return TSendOutcome::Failed;
+    }
+}
+
+// The copy of a cross-post for `area`, headed by the other areas when the list is wanted.
+void PrepareCrossPostCopy(TFanOutCopy& copy, TEcho& area, TCustomMsg& message,
+                          const std::vector<TEcho*>& areas, bool withList) {
+    copy.Write.reset();
+    copy.Base = WritableBase(area);
+    copy.Msg = copy.Base->NewMsg();
+    copy.Msg->Assign(&message);
+    if (withList) {
+        const TBodyLines notes = CrossPostNotes(areas, &area);
+        TBodyLines& body = copy.Msg->GetBody();
+        body.insert(body.begin(), notes.begin(), notes.end());
+    }
 }
 
 } // namespace
@@ -280,10 +309,7 @@ bool TComposeSession::WriteWithRetry(TCustomMsg& msg, std::unique_ptr<TSplitWrit
 
 std::unique_ptr<TCustomMsg> TComposeSession::PrepareCopy(const THeaderFields& fields, const TBodyLines& body,
                                                          const TSendRules& rules) {
-    TBaseRef base = DefCCArea->GetBase();
-    if (!base || !base->CreateIfMissing())
-        throw EFileError("cannot open the message base of \"" + DefCCArea->Name + "\"", 0);
-    std::unique_ptr<TCustomMsg> copy = base->NewMsg();
+    std::unique_ptr<TCustomMsg> copy = WritableBase(*DefCCArea)->NewMsg();
     copy->Assign(Msg_.get());
     if (!CollectHeader(*copy, fields, body, true))
         return nullptr;
@@ -295,32 +321,123 @@ std::unique_ptr<TCustomMsg> TComposeSession::PrepareCopy(const THeaderFields& fi
 
 TSendOutcome TComposeSession::Send(const THeaderFields& fields, TBodyLines body, TMsgIdSerials& serials) {
     const TSendRules rules = Rules(serials);
-    try {
-        if (DefCCArea && !Copy) {
+    if (DefCCArea && !Copy) {
+        const TSendOutcome prepared = Reported([&] {
             Copy = PrepareCopy(fields, body, rules);
-            if (!Copy)
-                return TSendOutcome::InvalidAddress;
+            return Copy ? TSendOutcome::Sent : TSendOutcome::InvalidAddress;
+        });
+        if (!Copy)
+            return prepared;
+    }
+    const TSendOutcome outcome = Reported([&] { return WriteMessage(fields, std::move(body), rules); });
+    if (outcome == TSendOutcome::InvalidAddress)
+        return outcome;
+    // The default copy is written whether the message itself could be or not.
+    const bool copied = !Copy || Reported([&] {
+                                     return WriteWithRetry(*Copy, CopyWrite, rules) ? TSendOutcome::Sent
+                                                                                    : TSendOutcome::Failed;
+                                 }) == TSendOutcome::Sent;
+    return outcome == TSendOutcome::Sent && copied ? TSendOutcome::Sent : TSendOutcome::Failed;
+}
+
+TSendOutcome TComposeSession::WriteMessage(const THeaderFields& fields, TBodyLines body,
+                                           const TSendRules& rules) {
+    if (Area_->EchoType == etNetmail)
+        return CarbonCopies_.empty() ? WriteSingle(fields, std::move(body), rules)
+                                     : CarbonCopyFanOut(fields, body, rules);
+    // A cross-post once begun goes on, so that no area gets the message twice.
+    if (!CrossPostAreas_.empty() || CrossPosted)
+        return CrossPostFanOut(fields, std::move(body), rules);
+    return WriteSingle(fields, std::move(body), rules);
+}
+
+TSendOutcome TComposeSession::WriteSingle(const THeaderFields& fields, TBodyLines body,
+                                          const TSendRules& rules) {
+    if (MainWritten)
+        return TSendOutcome::Sent;
+    // A message none of whose parts got written is taken afresh from what is typed now.
+    if (MainWrite && MainWrite->WrittenIds().empty())
+        MainWrite.reset();
+    if (!MainWrite) {
+        if (!CollectHeader(*Msg_, fields, std::move(body), true))
+            return TSendOutcome::InvalidAddress;
+        AddOriginLine(*Msg_, rules);
+        BuildKludges(*Msg_, rules, rules.Serials->Next(Msg_->DateWritten));
+    }
+    MainWritten = WriteWithRetry(*Msg_, MainWrite, rules);
+    return MainWritten ? TSendOutcome::Sent : TSendOutcome::Failed;
+}
+
+// One message in every area: once a copy is written, the rest are made from the same message.
+TSendOutcome TComposeSession::CrossPostFanOut(const THeaderFields& fields, TBodyLines body,
+                                              const TSendRules& rules) {
+    const bool started = std::any_of(CrossPostCopies.begin(), CrossPostCopies.end(),
+                                     [](const auto& entry) { return entry.second.Started(); });
+    if (!started) {
+        CrossPostCopies.clear();
+        CrossPosted = Base->NewMsg();
+        CrossPosted->Assign(Msg_.get());
+        if (!CollectHeader(*CrossPosted, fields, std::move(body), true))
+            return TSendOutcome::InvalidAddress;
+        AddOriginLine(*CrossPosted, rules);
+        BuildKludges(*CrossPosted, rules, rules.Serials->Next(CrossPosted->DateWritten));
+    }
+    const std::vector<TEcho*> areas = CrossPostTargets(CrossPostAreas_, Area_);
+    for (TEcho* area : areas) {
+        TFanOutCopy& copy = CrossPostCopies[area];
+        if (!copy.Started()) {
+            PrepareCrossPostCopy(copy, *area, *CrossPosted, areas, AddCrossPostList_);
+            // Written beside its parent, the answer shows in the thread at once.
+            if (area == Area_)
+                copy.Msg->ReplyTo = Msg_->ReplyTo;
         }
-        // A message none of whose parts got written is taken afresh from what is typed now.
-        if (MainWrite && MainWrite->WrittenIds().empty())
-            MainWrite.reset();
-        bool written = MainWritten;
-        if (!written) {
-            if (!MainWrite) {
-                if (!CollectHeader(*Msg_, fields, std::move(body), true))
-                    return TSendOutcome::InvalidAddress;
-                AddOriginLine(*Msg_, rules);
-                BuildKludges(*Msg_, rules, serials.Next(Msg_->DateWritten));
-            }
-            written = MainWritten = WriteWithRetry(*Msg_, MainWrite, rules);
-        }
-        // The default copy is written whether the message itself could be or not.
-        const bool copied = !Copy || WriteWithRetry(*Copy, CopyWrite, rules);
-        return written && copied ? TSendOutcome::Sent : TSendOutcome::Failed;
-    } catch (const EFileError& e) {
-        UserInterface().ShowError(e.what());
+        // A copy written before has nothing left to write; one cut short, its missing parts.
+        if (!WriteWithRetry(*copy.Msg, copy.Write, rules))
+            return TSendOutcome::Failed;
+    }
+    return TSendOutcome::Sent;
+}
+
+TSendOutcome TComposeSession::CarbonCopyFanOut(const THeaderFields& fields, const TBodyLines& body,
+                                               const TSendRules& rules) {
+    const std::vector<TABUser*> contacts = CarbonCopyContacts(CarbonCopies_);
+    if (contacts.empty()) {
+        UserInterface().ShowError(NoContactText);
         return TSendOutcome::Failed;
     }
+    for (const TABUser* contact : contacts) {
+        TFanOutCopy& copy = CarbonCopyCopies[contact];
+        if (!copy.Started() && !PrepareCarbonCopy(copy, *contact, fields, body, rules))
+            return TSendOutcome::InvalidAddress;
+        if (!WriteWithRetry(*copy.Msg, copy.Write, rules))
+            return TSendOutcome::Failed;
+    }
+    return TSendOutcome::Sent;
+}
+
+// Every contact's copy is made from the text as typed, with its own recipient, template lines
+// and MSGID.
+bool TComposeSession::PrepareCarbonCopy(TFanOutCopy& copy, const TABUser& contact,
+                                        const THeaderFields& fields, const TBodyLines& body,
+                                        const TSendRules& rules) {
+    TRecipientText text{fields.ToName, fields.ToAddr, body};
+    AddressToContact(text, contact, {Config.Settings.GateName, Config.Settings.GateAddr});
+    THeaderFields header = fields;
+    header.ToName = text.ToName;
+    header.ToAddr = text.ToAddr;
+    copy.Write.reset();
+    copy.Base = WritableBase(*Area_);
+    copy.Msg = copy.Base->NewMsg();
+    TCustomMsg& msg = *copy.Msg;
+    msg.Assign(Msg_.get());
+    msg.ReplyTo = Msg_->ReplyTo;
+    if (!CollectHeader(msg, header, std::move(text.Body), true))
+        return false;
+    AddOriginLine(msg, rules);
+    if (const TTemplate* tpl = Template())
+        ReapplyTemplate(msg, *Area_, *tpl, SourceArea, Answered.get());
+    BuildKludges(msg, rules, rules.Serials->Next(msg.DateWritten));
+    return true;
 }
 
 void TComposeSession::CloseAfterSend() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Draft.h"
+#include "FanOut.h"
 #include "MessageSender.h"
 
 #include "config/Template.h"
@@ -9,9 +10,11 @@
 #include "text/TemplateEngine.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavro {
 
@@ -82,11 +85,22 @@ public:
     // What a draft keeps of this composer, with the fields and text as typed now.
     TDraft ToDraft(const THeaderFields& fields, const TBodyLines& body) const;
 
+    // Who gets the message besides the header's recipient: further areas for a cross-post
+    // (in an echomail or bad-mail area), contacts and groups for carbon copies (in netmail).
+    void SetCrossPostAreas(std::vector<TEcho*> areas) { CrossPostAreas_ = std::move(areas); }
+    const std::vector<TEcho*>& CrossPostAreas() const { return CrossPostAreas_; }
+    void SetCarbonCopies(std::vector<TCarbonCopyEntry> entries) { CarbonCopies_ = std::move(entries); }
+    const std::vector<TCarbonCopyEntry>& CarbonCopies() const { return CarbonCopies_; }
+    // Whether each cross-posted copy names the other areas on top.
+    void SetAddCrossPostList(bool on) { AddCrossPostList_ = on; }
+    bool AddCrossPostList() const { return AddCrossPostList_; }
+
     // Takes the fields without checking them and expands the template lines again.
     void RefreshHeader(const THeaderFields& fields, TBodyLines body);
 
-    // Writes the message (and the copy for the area's default carbon-copy area). A write that
-    // fails asks whether to try again; what was written is not written again by a later send.
+    // Writes the message, or its cross-posted or carbon copies, and the copy for the area's
+    // default carbon-copy area. A write that fails asks whether to try again; a target whose
+    // base cannot be opened is an error. What was written is not written again by a later send.
     TSendOutcome Send(const THeaderFields& fields, TBodyLines body, TMsgIdSerials& serials);
     // After a successful send: deletes the edited message, and the answered one when the
     // settings say so (asking first when they want that).
@@ -99,6 +113,13 @@ private:
     bool WriteWithRetry(TCustomMsg& msg, std::unique_ptr<TSplitWrite>& write, const TSendRules& rules);
     std::unique_ptr<TCustomMsg> PrepareCopy(const THeaderFields& fields, const TBodyLines& body,
                                             const TSendRules& rules);
+    TSendOutcome WriteMessage(const THeaderFields& fields, TBodyLines body, const TSendRules& rules);
+    TSendOutcome WriteSingle(const THeaderFields& fields, TBodyLines body, const TSendRules& rules);
+    TSendOutcome CrossPostFanOut(const THeaderFields& fields, TBodyLines body, const TSendRules& rules);
+    TSendOutcome CarbonCopyFanOut(const THeaderFields& fields, const TBodyLines& body,
+                                  const TSendRules& rules);
+    bool PrepareCarbonCopy(TFanOutCopy& copy, const TABUser& contact, const THeaderFields& fields,
+                           const TBodyLines& body, const TSendRules& rules);
     void DeleteAnswered();
 
     TConfig& Config;
@@ -120,6 +141,14 @@ private:
     std::unique_ptr<TSplitWrite> MainWrite, CopyWrite;
     std::unique_ptr<TCustomMsg> Copy;
     bool MainWritten = false;
+    std::vector<TEcho*> CrossPostAreas_;
+    std::vector<TCarbonCopyEntry> CarbonCopies_;
+    bool AddCrossPostList_ = false;
+    // The fan-outs' copies by target. The cross-posted ones share one message, kept once a
+    // copy was written so that the rest carry the same MSGID.
+    std::unique_ptr<TCustomMsg> CrossPosted;
+    std::map<const TEcho*, TFanOutCopy> CrossPostCopies;
+    std::map<const TABUser*, TFanOutCopy> CarbonCopyCopies;
 };
 
 } // namespace tavro

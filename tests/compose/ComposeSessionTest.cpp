@@ -5,14 +5,17 @@
 
 #include "bases/FidoBase.h"
 #include "bases/JamBase.h"
+#include "config/AddressBook.h"
 #include "config/Config.h"
 #include "config/User.h"
 
+#include "FileFaults.h"
 #include "RecordingUi.h"
 #include "TempDir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace tavro;
 using tavro::test::TRecordingUi;
@@ -35,6 +38,7 @@ protected:
         Config.Settings.TearlineText = "Tavro";
         std::filesystem::create_directories(Home.File("netmail"));
     }
+    void TearDown() override { UseSettings(nullptr); }
 
     TEcho* AddArea(const char* name, uint8_t type, uint8_t baseType, const char* file) {
         TEcho& echo = Config.AddEcho();
@@ -86,6 +90,11 @@ protected:
         auto session = std::make_unique<TComposeSession>(Config, *User, request);
         session->Activate(true, [](size_t) { return size_t(0); });
         return session;
+    }
+    int Count(TEcho& area) {
+        TBaseRef base = area.GetBase();
+        base->Rescan();
+        return base->GetCount();
     }
     // A base path under a regular file: nothing can be created there.
     std::string Blocked() {
@@ -277,4 +286,225 @@ TEST_F(ComposeSessionTest, DraftBringsTheComposerBack) {
     TDraft gone = draft;
     gone.AreaTag = "NO.SUCH";
     EXPECT_EQ(RequestForDraft(Config, gone, holder).Area, nullptr);
+}
+
+// A cross-posted reply: one copy in each chosen area and the last in its own, all one message
+// with one MSGID, REPLY and origin line; the other areas head each copy when that is wanted.
+TEST_F(ComposeSessionTest, CrossPostWritesOneCopyPerArea) {
+    TEcho* squish = AddArea("SU.SQUISH", etEchomail, btSquish, "sq/squish.sqd");
+    TEcho* fido = AddArea("SU.FIDO", etEchomail, btMsg, "fido");
+    std::filesystem::create_directories(Home.File("fido"));
+    const TMsgId parent = Post(*Echo, {"\x01MSGID: 2:5020/7 1a"});
+    const std::string origin = " * Origin: Test station (2:5020/1042)";
+    const struct {
+        bool List;
+        std::vector<std::vector<std::string>> Bodies; // squish, fido, own
+    } cases[] = {
+        {false, {{"text", origin}, {"text", origin}, {"text", origin}}},
+        {true,
+         {{"* Crossposted in SU.FIDO", "* Crossposted in RU.TEST", "text", origin},
+          {"* Crossposted in SU.SQUISH", "* Crossposted in RU.TEST", "text", origin},
+          {"* Crossposted in SU.SQUISH", "* Crossposted in SU.FIDO", "text", origin}}},
+    };
+    int sent = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.List);
+        auto session = Open(TComposeMode::Reply, Echo, Echo, 0);
+        session->SetCrossPostAreas({squish, fido});
+        session->SetAddCrossPostList(c.List);
+        ASSERT_EQ(session->Send(Fields(*session), {TBodyLine("text")}, Serials), TSendOutcome::Sent);
+        ++sent;
+        TEcho* areas[] = {squish, fido, Echo};
+        std::set<std::string> msgIds;
+        for (size_t i = 0; i < 3; ++i) {
+            ASSERT_EQ(Count(*areas[i]), areas[i] == Echo ? sent + 1 : sent) << areas[i]->Name;
+            TMsgHandle copy = Stored(*areas[i], Count(*areas[i]) - 1);
+            EXPECT_EQ(Texts(copy->Body), c.Bodies[i]) << areas[i]->Name;
+            EXPECT_EQ(copy->GetKludge("REPLY:"), "2:5020/7 1a");
+            msgIds.insert(copy->GetKludge("MSGID:"));
+        }
+        EXPECT_EQ(msgIds.size(), 1u);
+        EXPECT_EQ(Stored(*Echo, sent)->ReplyTo, parent); // in the thread at once
+    }
+    EXPECT_EQ(Ui.Errors, std::vector<std::string>{});
+}
+
+// Carbon copies in netmail: one message per contact, groups opened, each with its own
+// recipient, greeting and MSGID; a contact with e-mail only is written to the gateway.
+TEST_F(ComposeSessionTest, CarbonCopyPerContact) {
+    UseSettings(&Config.Settings); // the template reads the gateway from the program's settings
+    Config.Settings.GateName = "UUCP";
+    Config.Settings.GateAddr.Parse("2:5020/49");
+    TABUser anna, boris, vera, gleb;
+    anna.FirstName = "Anna";
+    anna.MiddleName = "V.";
+    anna.LastName = "Smirnova";
+    anna.Address.Parse("2:5020/11");
+    boris.FirstName = "Boris";
+    boris.LastName = "Orlov";
+    boris.Address.Parse("2:5030/12.3");
+    vera.FirstName = "Vera";
+    vera.Address.Parse("2:5020/13");
+    gleb.FirstName = "Gleb";
+    gleb.EMails = {" gleb@example.org "};
+    TABGroup friends;
+    friends.Name = "Friends";
+    friends.Members = {&boris, &vera, &anna};
+
+    auto session = Open(TComposeMode::New, Netmail);
+    session->SetCarbonCopies({&anna, &friends, &gleb});
+    THeaderFields fields = Fields(*session);
+    fields.ToName = "Anna Smirnova, <Friends>, Gleb ";
+    fields.Subject = "Meeting";
+    ASSERT_EQ(session->Send(fields, session->Msg().Body, Serials), TSendOutcome::Sent);
+
+    const struct {
+        std::string ToName, ToAddr;
+        std::vector<std::string> Top;
+    } expected[] = {
+        {"Anna Smirnova", "2:5020/11", {"Hello Anna!", ""}},
+        {"Boris Orlov", "2:5030/12.3", {"Hello Boris!", ""}},
+        {"Vera", "2:5020/13", {"Hello Vera!", ""}},
+        {"UUCP", "2:5020/49", {"To: gleb@example.org", "", "Hello gleb!", ""}},
+    };
+    ASSERT_EQ(Count(*Netmail), 4);
+    std::set<std::string> msgIds;
+    for (int i = 0; i < 4; ++i) {
+        const auto& want = expected[i];
+        TMsgHandle copy = Stored(*Netmail, i);
+        EXPECT_EQ(copy->ToName, want.ToName);
+        EXPECT_EQ(copy->ToAddr.ToStr(), want.ToAddr);
+        EXPECT_EQ(copy->Subject, "Meeting");
+        std::vector<std::string> body = Texts(copy->Body);
+        body.resize(std::min(body.size(), want.Top.size()));
+        EXPECT_EQ(body, want.Top) << want.ToName;
+        EXPECT_EQ(copy->Body.back().Text, " * Origin: Test station (2:5020/1042)");
+        msgIds.insert(copy->GetKludge("MSGID:"));
+    }
+    EXPECT_EQ(msgIds.size(), 4u);
+}
+
+// A cross-post area whose base cannot be made: one error naming it, no retry question, the
+// default copy written all the same; once the area can be written, the next send writes only
+// the copies missing, still the same message.
+TEST_F(ComposeSessionTest, CrossPostResumesAfterAnAreaOutOfReach) {
+    TEcho* first = AddArea("SU.FIRST", etEchomail, btSquish, "first.sqd");
+    TEcho* second = AddArea("SU.SECOND", etEchomail, btMsg, "second");
+    std::filesystem::create_directories(Home.File("second"));
+    TEcho* copies = AddArea("CC.AREA", etEchomail, btJam, "copies.jhr");
+    Echo->DefCC = "CC.AREA";
+    auto session = Open(TComposeMode::New, Echo);
+    session->SetCrossPostAreas({first, second});
+    THeaderFields fields = Fields(*session);
+    fields.Subject = "Hi";
+    second->SetPath(Blocked());
+    EXPECT_EQ(session->Send(fields, {TBodyLine("text")}, Serials), TSendOutcome::Failed);
+    ASSERT_EQ(Ui.Errors.size(), 1u); // what the base said comes with it
+    EXPECT_TRUE(Ui.Errors[0].starts_with("cannot open the message base of \"SU.SECOND\"\r")) << Ui.Errors[0];
+    EXPECT_TRUE(Ui.Questions.empty());
+    EXPECT_EQ(Count(*first), 1);
+    EXPECT_EQ(Count(*copies), 1);
+    EXPECT_FALSE(tavro::test::FileExists(Home.File("echo.jhr"))); // its own area comes last
+
+    second->SetPath(Home.File("second"));
+    EXPECT_EQ(session->Send(fields, {TBodyLine("text edited meanwhile")}, Serials), TSendOutcome::Sent);
+    std::set<std::string> msgIds;
+    for (TEcho* area : {first, second, Echo}) {
+        ASSERT_EQ(Count(*area), 1) << area->Name;
+        TMsgHandle copy = Stored(*area, 0);
+        EXPECT_EQ(copy->Body.front().Text, "text") << area->Name;
+        msgIds.insert(copy->GetKludge("MSGID:"));
+    }
+    EXPECT_EQ(msgIds.size(), 1u);
+    EXPECT_EQ(Count(*copies), 1);
+    EXPECT_EQ(Ui.Errors.size(), 1u);
+}
+
+// Carbon copies: an invalid From address or a list without contacts writes nothing; a netmail
+// base that cannot be made is named once; the send after the fix writes each contact once.
+TEST_F(ComposeSessionTest, CarbonCopyFailuresWriteNothingTwice) {
+    TABUser anna, boris;
+    anna.FirstName = "Anna";
+    anna.Address.Parse("2:5020/11");
+    boris.FirstName = "Boris";
+    boris.Address.Parse("2:5020/12");
+    TABGroup nobody, both;
+    both.Members = {&anna, &boris};
+    auto session = Open(TComposeMode::New, Netmail);
+    THeaderFields fields = Fields(*session);
+    fields.Subject = "Hi";
+
+    session->SetCarbonCopies({&nobody});
+    EXPECT_EQ(session->Send(fields, {TBodyLine("text")}, Serials), TSendOutcome::Failed);
+    session->SetCarbonCopies({&both, &anna});
+    fields.FromAddr = "2:x";
+    EXPECT_EQ(session->Send(fields, {TBodyLine("text")}, Serials), TSendOutcome::InvalidAddress);
+    fields.FromAddr = "2:5020/1042";
+    Netmail->SetPath(Blocked());
+    EXPECT_EQ(session->Send(fields, {TBodyLine("text")}, Serials), TSendOutcome::Failed);
+    ASSERT_EQ(Ui.Errors.size(), 3u);
+    EXPECT_EQ(Ui.Errors[0], "The carbon copy list names no contact.");
+    EXPECT_EQ(Ui.Errors[1], "Invalid address!!! Reenter address, Please!");
+    EXPECT_EQ(Ui.Errors[2], "cannot open the message base of \"NETMAIL\"\rCan't open message base file.");
+    EXPECT_TRUE(Ui.Questions.empty());
+
+    Netmail->SetPath(Home.File("netmail"));
+    EXPECT_EQ(Count(*Netmail), 0);
+    EXPECT_EQ(session->Send(fields, {TBodyLine("text")}, Serials), TSendOutcome::Sent);
+    ASSERT_EQ(Count(*Netmail), 2);
+    EXPECT_EQ(Stored(*Netmail, 0)->ToName, "Anna");
+    EXPECT_EQ(Stored(*Netmail, 1)->ToName, "Boris");
+}
+
+// A carbon copy whose write fails in the second part of the second contact's copy goes on
+// from there at the next send: that copy's second part, then the third contact; no message
+// written twice, none missing.
+TEST_F(ComposeSessionTest, CarbonCopyResumesWhereItStopped) {
+    TABUser anna, boris, vera;
+    anna.FirstName = "Anna";
+    anna.Address.Parse("2:5020/11");
+    boris.FirstName = "Boris";
+    boris.Address.Parse("2:5020/12");
+    vera.FirstName = "Vera";
+    vera.Address.Parse("2:5020/13");
+    int changesPerMessage = 0;
+    {
+        auto probe = Open(TComposeMode::New, Netmail);
+        probe->SetCarbonCopies({&anna});
+        tavro::test::TFileChangeFault counter(1 << 20);
+        ASSERT_EQ(probe->Send(Fields(*probe), {TBodyLine("probe")}, Serials), TSendOutcome::Sent);
+        changesPerMessage = counter.Changes();
+    }
+    ASSERT_GT(changesPerMessage, 0);
+
+    Config.Settings.MaxMsgLen = 2; // the text below makes two parts
+    const TBodyLines body(25, TBodyLine(std::string(70, 'x')));
+    auto session = Open(TComposeMode::New, Netmail);
+    session->SetCarbonCopies({&anna, &boris, &vera});
+    {
+        tavro::test::TFileChangeFault fault(3 * changesPerMessage + 1);
+        Ui.Answers = {mbCancel};
+        EXPECT_EQ(session->Send(Fields(*session), body, Serials), TSendOutcome::Failed);
+        EXPECT_TRUE(fault.Hit());
+    }
+    EXPECT_EQ(Count(*Netmail), 4);
+    EXPECT_EQ(session->Send(Fields(*session), body, Serials), TSendOutcome::Sent);
+
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"Anna", "probe"},
+        {"Anna", "> ---------- Part 1 ---------- <"},
+        {"Anna", "> ---------- Part 2 ---------- <"},
+        {"Boris", "> ---------- Part 1 ---------- <"},
+        {"Boris", "> ---------- Part 2 ---------- <"},
+        {"Vera", "> ---------- Part 1 ---------- <"},
+        {"Vera", "> ---------- Part 2 ---------- <"},
+    };
+    ASSERT_EQ(Count(*Netmail), int(expected.size()));
+    std::set<std::string> msgIds;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        TMsgHandle msg = Stored(*Netmail, int(i));
+        EXPECT_EQ(std::make_pair(msg->ToName, msg->Body.front().Text), expected[i]) << i;
+        msgIds.insert(msg->GetKludge("MSGID:"));
+    }
+    EXPECT_EQ(msgIds.size(), expected.size());
 }
