@@ -10,7 +10,7 @@
 #include "config/User.h"
 #include "text/Quoting.h"
 
-#include <QPlainTextEdit>
+#include "widgets/StyledTextEdit.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,9 +4,9 @@
 #include "WriteCommands.h"
 
 #include "widgets/EditorSettings.h"
-#include "widgets/FtnHighlighter.h"
 #include "widgets/MessageDialog.h"
 #include "widgets/QtText.h"
+#include "widgets/StyledTextEdit.h"
 
 #include "compose/Cookies.h"
 #include "compose/DraftStore.h"
@@ -119,9 +119,8 @@ void TWriteForm::BuildHeader(QWidget* panel) {
 }
 
 void TWriteForm::BuildEditor() {
-    TextMemo = new QPlainTextEdit;
+    TextMemo = new TStyledTextEdit;
     TextMemo->setObjectName(QStringLiteral("TextMemo"));
-    Highlighter = new FtnHighlighter(TextMemo->document());
     OriginPanel = new QWidget;
     OriginPanel->setObjectName(QStringLiteral("OriginPanel"));
     auto* origin = new QHBoxLayout(OriginPanel);
@@ -169,8 +168,11 @@ void TWriteForm::Activate() {
     // Without the text border the template wraps its quotes itself.
     const bool border = Commands->Action(QStringLiteral("WordWrap1"))->isChecked();
     const TCursorPos caret = Session_->Activate(!border, RandomIndex);
-    ApplyEditorSettings(TextMemo, Highlighter, User);
+    ApplyEditorSettings(TextMemo, nullptr, User);
+    TextMemo->SetUser(User);
     ShowMessage();
+    if (caret.Line >= TextMemo->document()->blockCount())
+        TextMemo->Complete();
     QTextCursor cursor(TextMemo->document()->findBlockByNumber(caret.Line));
     cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, caret.Column);
     TextMemo->setTextCursor(cursor);
@@ -181,7 +183,8 @@ void TWriteForm::Activate() {
 void TWriteForm::Restore(const TDraft& draft, std::unique_ptr<TDraftFile> file) {
     Session_->Restore(draft);
     Draft = std::move(file);
-    ApplyEditorSettings(TextMemo, Highlighter, User);
+    ApplyEditorSettings(TextMemo, nullptr, User);
+    TextMemo->SetUser(User);
     ShowMessage();
     TextMemo->setFocus();
 }
@@ -241,7 +244,7 @@ void TWriteForm::RefreshHeader() {
     const int column = old.positionInBlock();
     const int scrolled = TextMemo->verticalScrollBar()->value();
     Filling = true;
-    SetTaggedText(TextMemo, Session_->Msg().Body);
+    UpdateTaggedText(TextMemo, Session_->Msg().Body);
     Filling = false;
     QTextCursor cursor(TextMemo->document()->findBlockByNumber(line));
     cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor,

@@ -9,7 +9,6 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QTimer;
 class QWidget;
 
@@ -21,7 +20,7 @@ class TUser;
 
 namespace tavro::app {
 
-class FtnHighlighter;
+class TStyledTextEdit;
 class TWriteCommands;
 
 // The composer: one message being written, beside the reader. What it shows and sends is
@@ -39,7 +38,7 @@ public:
     void Restore(const TDraft& draft, std::unique_ptr<TDraftFile> file);
 
     TComposeSession& Session() const { return *Session_; }
-    QPlainTextEdit* Editor() const { return TextMemo; }
+    TStyledTextEdit* Editor() const { return TextMemo; }
     QLineEdit* SubjectBox() const { return Subject; }
     QWidget* FocusField(TComposeFocus focus) const;
     const std::string& DraftPath() const;
@@ -81,8 +80,7 @@ private:
     QLabel* SendDate = nullptr;
     QLabel* RecvDate = nullptr;
     QLabel* Attribs = nullptr;
-    QPlainTextEdit* TextMemo = nullptr;
-    FtnHighlighter* Highlighter = nullptr;
+    TStyledTextEdit* TextMemo = nullptr;
     QWidget* OriginPanel = nullptr;
     QComboBox* OriginEdit = nullptr;
     QLabel* CaretPanel = nullptr;

@@ -7,6 +7,7 @@
 #include "reader/ViewerArea.h"
 #include "widgets/MessageDialog.h"
 #include "widgets/QtText.h"
+#include "widgets/StyledTextEdit.h"
 
 #include "compose/DraftStore.h"
 #include "config/Config.h"
@@ -17,7 +18,6 @@
 
 #include <QAction>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QtTest>
@@ -44,7 +44,10 @@ private:
         Reader->SetCurrentUser(User.get());
         Reader->ListPane()->FocusMessage(0);
     }
-    static QString Text(TWriteForm& form) { return form.Editor()->toPlainText(); }
+    static QString Text(TWriteForm& form) {
+        form.Editor()->Complete();
+        return form.Editor()->toPlainText();
+    }
 
 private slots:
     void init() {
