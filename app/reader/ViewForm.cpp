@@ -17,8 +17,8 @@
 #include "ViewerArea.h"
 #include "ViewerPanes.h"
 #include "ViewerStatusBar.h"
-#include "ViewerTray.h"
 #include "widgets/QtText.h"
+#include "widgets/WindowTray.h"
 
 #include "config/Config.h"
 #include "config/Echo.h"
@@ -60,7 +60,7 @@ TViewForm::TViewForm(QWidget* parent) : QMainWindow(parent) {
     Actions = new TViewerActions(this);
     Status = new TViewerStatusBar(this);
     setStatusBar(Status);
-    Tray = new TViewerTray(this);
+    Tray = new TWindowTray(this);
     resize(960, 680);
     BuildReader();
     ConnectCommands();
@@ -293,21 +293,12 @@ QMenu* TViewForm::createPopupMenu() {
 
 TViewLayout TViewForm::CurrentLayout() const {
     TViewLayout layout;
-    const bool normal = !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
-    layout.Geometry = normal ? QRect(pos(), size()) : normalGeometry();
-    layout.State = windowState() & Qt::WindowMinimized ? 1 : windowState() & Qt::WindowMaximized ? 2 : 0;
+    static_cast<TWindowPlacement&>(layout) =
+        CurrentPlacement(this, Actions->ToolBar(), Action(QStringLiteral("ToolbarAction"))->isChecked());
     layout.FullScreen = FullScreen();
     layout.BigTree = BigTree();
     layout.ThreadsView = ThreadsMode();
     layout.SubjColSize = FormatSubjColSize(Panes_->ColumnWidths());
-    QToolBar* toolbar = Actions->ToolBar();
-    layout.ToolbarVisible = Action(QStringLiteral("ToolbarAction"))->isChecked();
-    const bool floating = toolbar->isFloating();
-    layout.ToolbarDock = floating ? QStringLiteral("(none)") : DockOfToolbarArea(toolBarArea(toolbar));
-    const QRect bar = toolbar->geometry();
-    layout.ToolbarPos = FormatToolbarPos({bar.x(), bar.y(), bar.x() + bar.width()});
-    if (floating)
-        layout.ToolbarState = saveState();
     layout.LeftPanelWidth = Panes_->LeftPanelWidth();
     layout.TopPanelHeight = Panes_->TopPanelHeight();
     return layout;
@@ -331,7 +322,7 @@ void TViewForm::RestoreLayout() {
     settings.beginGroup(LayoutSection);
     const TViewLayout layout = ReadViewLayout(settings);
     settings.endGroup();
-    RestoreGeometry(layout);
+    RestoreFrame(this, layout.Geometry);
     SavedWindowState_ = layout.State;
     if (layout.LeftPanelWidth)
         Panes_->SetLeftPanelWidth(*layout.LeftPanelWidth);
@@ -339,7 +330,7 @@ void TViewForm::RestoreLayout() {
         Panes_->SetTopPanelHeight(*layout.TopPanelHeight);
     Panes_->SetColumnWidths(ParseSubjColSize(layout.SubjColSize, Panes_->ColumnWidths()));
     ExecuteOnce(QStringLiteral("ToolbarAction"), !layout.ToolbarVisible);
-    RestoreToolbar(layout);
+    RestoreToolbar(this, Actions->ToolBar(), layout, Action(QStringLiteral("ToolbarAction"))->isChecked());
     ExecuteOnce(QStringLiteral("FullScreenAction"), layout.FullScreen);
     ExecuteOnce(QStringLiteral("BigTreeAction"), layout.BigTree);
     ExecuteOnce(QStringLiteral("ThreadModeAction"), layout.ThreadsView);
@@ -348,42 +339,6 @@ void TViewForm::RestoreLayout() {
 void TViewForm::ExecuteOnce(const QString& action, bool when) {
     if (when)
         Action(action)->trigger();
-}
-
-// The saved frame is kept on a screen: the file may come from another display setup.
-void TViewForm::RestoreGeometry(const TViewLayout& layout) {
-    if (!layout.Geometry)
-        return;
-    QRect frame = *layout.Geometry;
-    QScreen* screen = QGuiApplication::screenAt(frame.center());
-    if (screen == nullptr)
-        screen = QGuiApplication::primaryScreen();
-    if (screen != nullptr) {
-        const QRect room = screen->availableGeometry();
-        frame.setSize(frame.size().boundedTo(room.size()));
-        if (!room.contains(frame.center()))
-            frame.moveCenter(room.center());
-    }
-    resize(frame.size());
-    move(frame.topLeft());
-}
-
-void TViewForm::RestoreToolbar(const TViewLayout& layout) {
-    QToolBar* toolbar = Actions->ToolBar();
-    if (const auto area = ToolbarAreaOfDock(layout.ToolbarDock)) {
-        addToolBar(*area, toolbar);
-    } else if (findChild<QObject*>(layout.ToolbarDock) == nullptr) {
-        // Floating: only Qt's own record can float a toolbar again.
-        if (!layout.ToolbarState.isEmpty())
-            restoreState(layout.ToolbarState);
-        toolbar->setVisible(Action(QStringLiteral("ToolbarAction"))->isChecked());
-    }
-    const auto pos = ParseToolbarPos(layout.ToolbarPos);
-    if (pos && toolbar->isFloating()) {
-        toolbar->move(pos->X, pos->Y);
-        if (pos->R > pos->X)
-            toolbar->resize(pos->R - pos->X, toolbar->height());
-    }
 }
 
 } // namespace tavro::app

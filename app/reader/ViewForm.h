@@ -22,7 +22,7 @@ class TViewerActions;
 class TViewerArea;
 class TViewerPanes;
 class TViewerStatusBar;
-class TViewerTray;
+class TWindowTray;
 struct TViewLayout;
 
 // The reader window: area tree, message list and message pane under the menus and the
@@ -92,8 +92,6 @@ private:
     void FullScreenToggled(bool on);
     void BigTreeToggled(bool on);
     TViewLayout CurrentLayout() const;
-    void RestoreGeometry(const TViewLayout& layout);
-    void RestoreToolbar(const TViewLayout& layout);
     void ExecuteOnce(const QString& action, bool when);
     void BuildReader();
     void SetCaption(const QString& name, bool hasNode);
@@ -108,7 +106,7 @@ private:
     TReaderMoves* Moves_ = nullptr;
     TViewerActions* Actions = nullptr;
     TViewerStatusBar* Status = nullptr;
-    TViewerTray* Tray = nullptr;
+    TWindowTray* Tray = nullptr;
     TUser* CurrentUser_ = nullptr;
     std::unique_ptr<TEcho> FallbackNetmail;
     // Replaced fallback areas stay alive: an open composer may still write through one.

@@ -10,10 +10,10 @@ namespace tavro::app {
 
 // Hides a minimised window behind a tray icon and brings it back. Without a system tray
 // the window simply stays minimised.
-class TViewerTray final : public QObject {
+class TWindowTray final : public QObject {
     Q_OBJECT
 public:
-    explicit TViewerTray(QWidget* window);
+    explicit TWindowTray(QWidget* window);
 
     // The icon, created on first use; null until the window was first hidden.
     QSystemTrayIcon* Icon() const { return Icon_; }

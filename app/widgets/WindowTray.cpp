@@ -1,6 +1,6 @@
-#include "ViewerTray.h"
+#include "WindowTray.h"
 
-#include "widgets/FtnData.h"
+#include "FtnData.h"
 
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -8,13 +8,13 @@
 
 namespace tavro::app {
 
-TViewerTray::TViewerTray(QWidget* window) : QObject(window), Window(window) {}
+TWindowTray::TWindowTray(QWidget* window) : QObject(window), Window(window) {}
 
-bool TViewerTray::IsHidingWindow() const {
+bool TWindowTray::IsHidingWindow() const {
     return Icon_ && Icon_->isVisible();
 }
 
-QSystemTrayIcon* TViewerTray::EnsureIcon() {
+QSystemTrayIcon* TWindowTray::EnsureIcon() {
     if (Icon_)
         return Icon_;
     Icon_ = new QSystemTrayIcon(this);
@@ -28,7 +28,7 @@ QSystemTrayIcon* TViewerTray::EnsureIcon() {
     return Icon_;
 }
 
-void TViewerTray::WindowStateChanged(bool wanted, bool trayAvailable) {
+void TWindowTray::WindowStateChanged(bool wanted, bool trayAvailable) {
     if (!wanted || !trayAvailable || !Window->isMinimized() || IsHidingWindow())
         return;
     // Hiding inside the state change confuses some window managers; do it right after.
@@ -38,14 +38,14 @@ void TViewerTray::WindowStateChanged(bool wanted, bool trayAvailable) {
     });
 }
 
-void TViewerTray::HideWindow() {
+void TWindowTray::HideWindow() {
     QSystemTrayIcon* icon = EnsureIcon();
     icon->setToolTip(Window->windowTitle());
     Window->hide();
     icon->show();
 }
 
-void TViewerTray::RestoreWindow() {
+void TWindowTray::RestoreWindow() {
     if (Icon_)
         Icon_->hide();
     Window->setWindowState(Window->windowState() & ~Qt::WindowMinimized);
