@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
 
@@ -45,7 +46,7 @@ const TWriteCommand WriteCommandTable[] = {
     {"ImportAction", "&Import from file", "Ctrl+I", "&Edit", false, false},
     {"SpellcheckAction", "&Spell Check", "Alt+F7", "&Edit", false, false},
     {"SpellChecherConfigureAction", "Configure Spell Checker", "", "&Edit", false, false},
-    {"FindAction", "&Find", "Ctrl+F", "&Search", false, false},
+    {"FindAction", "&Find", "Ctrl+F", "&Search", true, false},
     {"FindNextAction", "Find &next", "Ctrl+L", "&Search", false, false},
     {"BrowseNodelistAction", "Browse the Nodelist", "Ctrl+B", "&Search", false, false},
     {"HelpAction", "&Help", "F1", "&Help", false, false},
@@ -57,7 +58,6 @@ TWriteCommands::TWriteCommands(QMainWindow* window) : QObject(window), ToolBar_(
     ToolBar_->setObjectName(QStringLiteral("Toolbar"));
     ToolBar_->setWindowTitle(QStringLiteral("Toolbar"));
     window->addToolBar(Qt::TopToolBarArea, ToolBar_);
-    QHash<QString, QMenu*> menus;
     for (const TWriteCommand& command : WriteCommandTable) {
         auto* action = new QAction(QString::fromUtf8(command.Caption), window);
         action->setObjectName(QString::fromLatin1(command.Name));
@@ -68,13 +68,14 @@ TWriteCommands::TWriteCommands(QMainWindow* window) : QObject(window), ToolBar_(
         window->addAction(action);
         Actions.insert(action->objectName(), action);
         const QString menuName = QString::fromLatin1(command.Menu);
-        QMenu*& menu = menus[menuName];
+        QMenu*& menu = Menus[menuName];
         if (!menu)
             menu = window->menuBar()->addMenu(menuName);
         menu->addAction(action);
         if (command.OnToolBar)
             ToolBar_->addAction(action);
     }
+    Action(QStringLiteral("FindNextAction"))->setEnabled(false); // until something was found
     for (const char* name : {"ToolbarAction", "WordWrap1"}) {
         Action(QString::fromLatin1(name))->setCheckable(true);
         Action(QString::fromLatin1(name))->setChecked(true);

@@ -2,11 +2,15 @@
 
 #include "TaggedText.h"
 #include "WriteCommands.h"
+#include "WriteEditing.h"
 
 #include "widgets/EditorSettings.h"
 #include "widgets/MessageDialog.h"
 #include "widgets/QtText.h"
 #include "widgets/StyledTextEdit.h"
+#include "widgets/UserColors.h"
+#include "widgets/WindowPlacement.h"
+#include "widgets/WindowTray.h"
 
 #include "compose/Cookies.h"
 #include "compose/DraftStore.h"
@@ -18,6 +22,7 @@
 #include "core/BufStream.h"
 #include "core/ConfigDir.h"
 #include "core/LocaleFormat.h"
+#include "core/Settings.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -27,7 +32,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
@@ -39,6 +46,7 @@ namespace tavro::app {
 namespace {
 
 constexpr int DraftDelayMs = 3000;
+const QString LayoutSection = QStringLiteral("Editor");
 
 QLineEdit* Box(const char* name) {
     auto* box = new QLineEdit;
@@ -74,11 +82,15 @@ TWriteForm::TWriteForm(std::unique_ptr<TComposeSession> session, TUser& user, QW
     layout->addWidget(TextMemo, 1);
     layout->addWidget(OriginPanel);
     setCentralWidget(central);
-    Commands = new TWriteCommands(this);
+    Commands_ = new TWriteCommands(this);
+    Editing =
+        new TWriteEditing(this, Commands_, TextMemo, {FromName, FromAddr, ToName, ToAddr, Subject}, User);
+    Tray = new TWindowTray(this);
     ConnectCommands();
     DraftTimer->setSingleShot(true);
     connect(DraftTimer, &QTimer::timeout, this, &TWriteForm::SaveDraft);
     resize(760, 560);
+    RestoreLayout();
 }
 
 TWriteForm::~TWriteForm() = default;
@@ -139,24 +151,27 @@ void TWriteForm::BuildEditor() {
     connect(TextMemo, &QPlainTextEdit::cursorPositionChanged, this, &TWriteForm::UpdateStatus);
 }
 
+// Every activation: the user's editor settings and colours, which may have changed meanwhile.
+void TWriteForm::ApplyUserLook() {
+    ApplyEditorSettings(TextMemo, nullptr, User);
+    TextMemo->SetUser(User);
+    const QColor text = ToQColor(User.Colors[ceText].Fg);
+    const QColor back = ToQColor(User.Colors[ceText].Bg);
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{FromName, FromAddr, ToName, ToAddr, Subject, OriginEdit}) {
+        QPalette palette = field->palette();
+        palette.setColor(QPalette::Text, text);
+        palette.setColor(QPalette::Base, back);
+        field->setPalette(palette);
+    }
+}
+
 void TWriteForm::ConnectCommands() {
-    connect(Commands->Action(QStringLiteral("SendAction")), &QAction::triggered, this, &TWriteForm::Send);
-    connect(Commands->Action(QStringLiteral("CancelAction")), &QAction::triggered, this, &QWidget::close);
-    connect(Commands->Action(QStringLiteral("ToolbarAction")), &QAction::toggled, Commands->ToolBar(),
+    connect(Commands_->Action(QStringLiteral("SendAction")), &QAction::triggered, this, &TWriteForm::Send);
+    connect(Commands_->Action(QStringLiteral("CancelAction")), &QAction::triggered, this, &QWidget::close);
+    connect(Commands_->Action(QStringLiteral("ToolbarAction")), &QAction::toggled, Commands_->ToolBar(),
             &QWidget::setVisible);
-    const std::pair<const char*, void (QPlainTextEdit::*)()> editing[] = {
-        {"UndoAction", &QPlainTextEdit::undo},   {"RedoAction", &QPlainTextEdit::redo},
-        {"CutAction", &QPlainTextEdit::cut},     {"CopyAction", &QPlainTextEdit::copy},
-        {"PasteAction", &QPlainTextEdit::paste}, {"SelectAllAction", &QPlainTextEdit::selectAll},
-    };
-    for (const auto& [name, slot] : editing)
-        connect(Commands->Action(QString::fromLatin1(name)), &QAction::triggered, TextMemo, slot);
-    connect(Commands->Action(QStringLiteral("DeleteAction")), &QAction::triggered, this,
-            [this] { TextMemo->textCursor().removeSelectedText(); });
-    connect(Commands->Action(QStringLiteral("DateStampAction")), &QAction::triggered, this,
-            [this] { TextMemo->insertPlainText(ToQt(FormatShortDate(Now()))); });
-    connect(Commands->Action(QStringLiteral("TimeStampAction")), &QAction::triggered, this,
-            [this] { TextMemo->insertPlainText(ToQt(FormatLongTime(Now()))); });
+    connect(Editing, &TWriteEditing::InsertModeChanged, this, &TWriteForm::UpdateStatus);
     connect(TextMemo, &QPlainTextEdit::textChanged, this, &TWriteForm::ScheduleDraft);
     for (QLineEdit* box : {FromAddr, ToName, Subject})
         connect(box, &QLineEdit::textEdited, this, &TWriteForm::ScheduleDraft);
@@ -166,10 +181,9 @@ void TWriteForm::ConnectCommands() {
 
 void TWriteForm::Activate() {
     // Without the text border the template wraps its quotes itself.
-    const bool border = Commands->Action(QStringLiteral("WordWrap1"))->isChecked();
+    const bool border = Commands_->Action(QStringLiteral("WordWrap1"))->isChecked();
     const TCursorPos caret = Session_->Activate(!border, RandomIndex);
-    ApplyEditorSettings(TextMemo, nullptr, User);
-    TextMemo->SetUser(User);
+    ApplyUserLook();
     ShowMessage();
     if (caret.Line >= TextMemo->document()->blockCount())
         TextMemo->Complete();
@@ -183,8 +197,7 @@ void TWriteForm::Activate() {
 void TWriteForm::Restore(const TDraft& draft, std::unique_ptr<TDraftFile> file) {
     Session_->Restore(draft);
     Draft = std::move(file);
-    ApplyEditorSettings(TextMemo, nullptr, User);
-    TextMemo->SetUser(User);
+    ApplyUserLook();
     ShowMessage();
     TextMemo->setFocus();
 }
@@ -274,6 +287,61 @@ bool TWriteForm::Send() {
     return true;
 }
 
+void TWriteForm::showEvent(QShowEvent* event) {
+    // The saved state is set before the window is mapped, so it opens that way at once.
+    if (!Shown) {
+        Shown = true;
+        if (SavedWindowState == 1)
+            setWindowState(windowState() | Qt::WindowMinimized);
+        else if (SavedWindowState == 2)
+            setWindowState(windowState() | Qt::WindowMaximized);
+    }
+    QMainWindow::showEvent(event);
+}
+
+void TWriteForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Tray->WindowStateChanged(Settings().MinToTray, QSystemTrayIcon::isSystemTrayAvailable());
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    if (isActiveWindow()) {
+        ApplyUserLook();
+        TextMemo->setOverwriteMode(Overwrite);
+        UpdateStatus();
+    } else {
+        Overwrite = TextMemo->overwriteMode();
+    }
+}
+
+void TWriteForm::RestoreLayout() {
+    QSettings settings(LayoutFileName(), QSettings::IniFormat);
+    settings.beginGroup(LayoutSection);
+    const TWindowPlacement placement = ReadWindowPlacement(settings);
+    const bool border = SettingFlag(settings, QStringLiteral("WordWrap"), true);
+    settings.endGroup();
+    RestoreFrame(this, placement.Geometry);
+    SavedWindowState = placement.State;
+    Commands_->Action(QStringLiteral("WordWrap1"))->setChecked(border);
+    Commands_->Action(QStringLiteral("ToolbarAction"))->setChecked(placement.ToolbarVisible);
+    RestoreToolbar(this, Commands_->ToolBar(), placement, placement.ToolbarVisible);
+}
+
+void TWriteForm::SaveLayout() const {
+    std::string dir;
+    if (!EnsureConfigDir(dir))
+        return;
+    QSettings settings(LayoutFileName(), QSettings::IniFormat);
+    settings.beginGroup(LayoutSection);
+    WriteWindowPlacement(settings,
+                         CurrentPlacement(this, Commands_->ToolBar(),
+                                          Commands_->Action(QStringLiteral("ToolbarAction"))->isChecked()));
+    settings.setValue(QStringLiteral("WordWrap"),
+                      int(Commands_->Action(QStringLiteral("WordWrap1"))->isChecked()));
+    settings.endGroup();
+    settings.sync();
+}
+
 void TWriteForm::closeEvent(QCloseEvent* event) {
     if (!SentOk) {
         raise();
@@ -285,6 +353,9 @@ void TWriteForm::closeEvent(QCloseEvent* event) {
         }
         DropDraft();
     }
+    SaveLayout();
+    if (Tray->Icon())
+        Tray->Icon()->hide();
     event->accept();
 }
 

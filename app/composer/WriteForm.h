@@ -21,7 +21,9 @@ class TUser;
 namespace tavro::app {
 
 class TStyledTextEdit;
+class TWindowTray;
 class TWriteCommands;
+class TWriteEditing;
 
 // The composer: one message being written, beside the reader. What it shows and sends is
 // the session's; the window keeps the typed text in a draft until the message is sent or
@@ -38,6 +40,7 @@ public:
     void Restore(const TDraft& draft, std::unique_ptr<TDraftFile> file);
 
     TComposeSession& Session() const { return *Session_; }
+    TWriteCommands* Commands() const { return Commands_; }
     TStyledTextEdit* Editor() const { return TextMemo; }
     QLineEdit* SubjectBox() const { return Subject; }
     QWidget* FocusField(TComposeFocus focus) const;
@@ -51,6 +54,8 @@ signals:
     void Sent();
 
 protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -58,6 +63,9 @@ private:
     void BuildHeader(QWidget* panel);
     void BuildEditor();
     void ConnectCommands();
+    void ApplyUserLook();
+    void RestoreLayout();
+    void SaveLayout() const;
     void ShowMessage();
     THeaderFields Fields() const;
     void RefreshHeader();
@@ -71,7 +79,9 @@ private:
     std::unique_ptr<TMsgIdSerials> Serials;
     std::unique_ptr<TDraftFile> Draft;
     QTimer* DraftTimer;
-    TWriteCommands* Commands = nullptr;
+    TWriteCommands* Commands_ = nullptr;
+    TWriteEditing* Editing = nullptr;
+    TWindowTray* Tray = nullptr;
     QComboBox* FromName = nullptr;
     QLineEdit* FromAddr = nullptr;
     QLineEdit* ToName = nullptr;
@@ -86,7 +96,10 @@ private:
     QLabel* CaretPanel = nullptr;
     QLabel* InsertPanel = nullptr;
     bool SentOk = false;
-    bool Filling = false; // the window changes the fields itself: no draft for that
+    bool Shown = false;
+    int SavedWindowState = 0;
+    bool Overwrite = false; // the editor's typing mode while the window is inactive
+    bool Filling = false;   // the window changes the fields itself: no draft for that
 };
 
 } // namespace tavro::app

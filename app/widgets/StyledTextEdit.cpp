@@ -3,6 +3,7 @@
 #include "config/User.h"
 
 #include <QPlainTextDocumentLayout>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBlockUserData>
 #include <QTextDocument>
@@ -123,6 +124,37 @@ void TStyledTextEdit::SetTags(QTextBlock block) {
 int TStyledTextEdit::Tag(const QTextBlock& block) {
     const auto* tag = dynamic_cast<const TLineTag*>(block.userData());
     return tag ? tag->Value : 0;
+}
+
+void TStyledTextEdit::SetWrapColumn(int column) {
+    WrapColumn = std::max(column, 0);
+    setLineWrapMode(WrapColumn > 0 ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    PlaceRightMargin();
+}
+
+// The text area ends at the wrap column; a narrower window wraps at its edge.
+void TStyledTextEdit::PlaceRightMargin() {
+    int margin = 0;
+    if (WrapColumn > 0) {
+        const int needed = WrapColumn * fontMetrics().horizontalAdvance(QLatin1Char('x')) +
+                           int(2 * document()->documentMargin()) + cursorWidth() + 1;
+        const int room =
+            contentsRect().width() - (verticalScrollBar()->isVisible() ? verticalScrollBar()->width() : 0);
+        margin = std::max(0, room - needed);
+    }
+    if (viewportMargins().right() != margin)
+        setViewportMargins(0, 0, margin, 0);
+}
+
+void TStyledTextEdit::resizeEvent(QResizeEvent* event) {
+    QPlainTextEdit::resizeEvent(event);
+    PlaceRightMargin();
+}
+
+void TStyledTextEdit::changeEvent(QEvent* event) {
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        PlaceRightMargin();
 }
 
 void TStyledTextEdit::paintEvent(QPaintEvent* event) {

@@ -35,8 +35,13 @@ public:
     void Complete();
     static int Tag(const QTextBlock& block);
 
+    // Long lines shown wrapped at this column (a right margin), or not wrapped for 0.
+    void SetWrapColumn(int column);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     int ScreenLines() const;
@@ -46,6 +51,7 @@ private:
     void SetTags(QTextBlock block);
     void ColourVisibleBlocks();
     void Forget(int position, int removed, int added);
+    void PlaceRightMargin();
 
     QStringList Rest; // the lines below the first screen, not in the document yet
     std::vector<int> Tags;
@@ -55,6 +61,7 @@ private:
     TStyleFormats Formats;
     int Generation = 0; // a block whose state differs was coloured with older formats, or edited
     bool Colouring = false;
+    int WrapColumn = 0;
 };
 
 } // namespace tavro::app

@@ -5,6 +5,7 @@
 #include "reader/MsgListPane.h"
 #include "reader/ReaderCompose.h"
 #include "reader/ViewerArea.h"
+#include "widgets/FindDialog.h"
 #include "widgets/MessageDialog.h"
 #include "widgets/QtText.h"
 #include "widgets/StyledTextEdit.h"
@@ -16,10 +17,16 @@
 
 #include "../reader/ReaderHome.h"
 
+#include "composer/WriteCommands.h"
+
 #include <QAction>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QTimer>
+#include <QToolBar>
 #include <QtTest>
 
 #include <filesystem>
@@ -51,6 +58,7 @@ private:
 
 private slots:
     void init() {
+        TFindDialog::ResetShared();
         Start();
         ClearMessageDlgRecord();
     }
@@ -156,6 +164,98 @@ private slots:
         QVERIFY(Text(*restored).contains(QStringLiteral("not lost")));
         QueueMessageDlgAnswer(mrYes);
         restored->close();
+    }
+
+    // A hot text goes in at the caret, also over a key the window has a command on; without
+    // the text border a line typed past the margin is broken after its last blank.
+    void hotTextsAndTheHardWrap() {
+        User->HotTexts.push_back({uint16_t(0x4000 | 'W'), "Best regards, Olga"});
+        User->HotTexts.push_back({uint16_t(0x4000 | 'W'), "never, the first one wins"});
+        OpenReader();
+        QPointer<TWriteForm> form = Reader->Compose()->Open(TComposeMode::New);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        QAction* border = form->Commands()->Action(QStringLiteral("WordWrap1"));
+        QVERIFY(border->isChecked());
+
+        form->SubjectBox()->setFocus();
+        form->SubjectBox()->setText(QStringLiteral("Hi "));
+        QTest::keyClick(form->SubjectBox(), Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(form->SubjectBox()->text(), QStringLiteral("Hi Best regards, Olga"));
+        QVERIFY(border->isChecked()); // Ctrl+W did not reach "Text border"
+
+        form->Editor()->setFocus();
+        form->Editor()->moveCursor(QTextCursor::Start);
+        QTest::keyClick(form->Editor(), Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(Text(*form).startsWith(QStringLiteral("Best regards, Olga")));
+        QCOMPARE(form->Editor()->textCursor().positionInBlock(), 18);
+
+        border->setChecked(false);
+        form->Editor()->moveCursor(QTextCursor::End);
+        form->Editor()->insertPlainText(QStringLiteral("\n"));
+        const QString words = QStringLiteral("word ").repeated(15) + QStringLiteral("wordy"); // 80 characters
+        QTest::keyClicks(form->Editor(), words);
+        const QStringList lines = Text(*form).split(QLatin1Char('\n'));
+        QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("word ").repeated(15));
+        QCOMPARE(lines.back(), QStringLiteral("wordy"));
+        QueueMessageDlgAnswer(mrYes);
+        form->close();
+    }
+
+    // Ctrl+F finds in the text and marks every match; "Find next" goes on while there is one.
+    void findAndFindNext() {
+        OpenReader();
+        QPointer<TWriteForm> form = Reader->Compose()->Open(TComposeMode::New);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        form->Editor()->setPlainText(QStringLiteral("one Нет two\nthree Hет\nfour"));
+        form->Editor()->moveCursor(QTextCursor::Start);
+        form->Editor()->setFocus();
+        QAction* next = form->Commands()->Action(QStringLiteral("FindNextAction"));
+        QVERIFY(!next->isEnabled());
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<TFindDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->findChild<QComboBox*>(QStringLiteral("TextToFind"))->setEditText(QStringLiteral("нет"));
+            dialog->accept();
+        });
+        form->Commands()->Action(QStringLiteral("FindAction"))->trigger();
+        QCOMPARE(form->Editor()->textCursor().selectedText(), QStringLiteral("Нет"));
+        QCOMPARE(form->Editor()->extraSelections().size(), 2); // the stored form "Hет" too
+        QVERIFY(next->isEnabled());
+        next->trigger();
+        QCOMPARE(form->Editor()->textCursor().selectedText(), QStringLiteral("Hет"));
+        next->trigger();
+        QVERIFY(!next->isEnabled());
+        QueueMessageDlgAnswer(mrYes);
+        form->close();
+    }
+
+    // The composer's place and options are kept in the "Editor" section of the layout file.
+    void editorSectionRoundTrip() {
+        OpenReader();
+        {
+            QPointer<TWriteForm> form = Reader->Compose()->Open(TComposeMode::New);
+            form->Commands()->Action(QStringLiteral("WordWrap1"))->setChecked(false);
+            form->Commands()->Action(QStringLiteral("ToolbarAction"))->setChecked(false);
+            form->resize(640, 480);
+            QueueMessageDlgAnswer(mrYes);
+            QVERIFY(form->close());
+        }
+        const QString ini = QString::fromStdString(ConfigDir()) + QStringLiteral("/tavro.ini");
+        {
+            QSettings settings(ini, QSettings::IniFormat);
+            QCOMPARE(settings.value(QStringLiteral("Editor/WordWrap")).toInt(), 0);
+            QCOMPARE(settings.value(QStringLiteral("Editor/ToolbarVisible")).toInt(), 0);
+            QCOMPARE(settings.value(QStringLiteral("Editor/Width")).toInt(), 640);
+            settings.setValue(QStringLiteral("Editor/ToolbarPos"), QStringLiteral("a,b"));
+        }
+        QPointer<TWriteForm> form = Reader->Compose()->Open(TComposeMode::New);
+        QVERIFY(!form->Commands()->Action(QStringLiteral("WordWrap1"))->isChecked());
+        QVERIFY(!form->Commands()->ToolBar()->isVisibleTo(form));
+        QCOMPARE(form->width(), 640);
+        QueueMessageDlgAnswer(mrYes);
+        form->close();
     }
 };
 
