@@ -288,13 +288,9 @@ bool TWriteForm::Send() {
 }
 
 void TWriteForm::showEvent(QShowEvent* event) {
-    // The saved state is set before the window is mapped, so it opens that way at once.
     if (!Shown) {
         Shown = true;
-        if (SavedWindowState == 1)
-            setWindowState(windowState() | Qt::WindowMinimized);
-        else if (SavedWindowState == 2)
-            setWindowState(windowState() | Qt::WindowMaximized);
+        ApplySavedState(this, SavedWindowState);
     }
     QMainWindow::showEvent(event);
 }

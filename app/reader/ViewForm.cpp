@@ -254,13 +254,9 @@ bool TViewForm::event(QEvent* event) {
 }
 
 void TViewForm::showEvent(QShowEvent* event) {
-    // The saved state is set before the window is mapped, so it opens that way at once.
     if (!Shown) {
         Shown = true;
-        if (SavedWindowState_ == 1)
-            setWindowState(windowState() | Qt::WindowMinimized);
-        else if (SavedWindowState_ == 2)
-            setWindowState(windowState() | Qt::WindowMaximized);
+        ApplySavedState(this, SavedWindowState_);
     }
     QMainWindow::showEvent(event);
 }

@@ -161,6 +161,13 @@ void RestoreFrame(QWidget* window, const std::optional<QRect>& geometry) {
     window->move(frame.topLeft());
 }
 
+void ApplySavedState(QWidget* window, int state) {
+    if (state == 1)
+        window->setWindowState(window->windowState() | Qt::WindowMinimized);
+    else if (state == 2)
+        window->setWindowState(window->windowState() | Qt::WindowMaximized);
+}
+
 void RestoreToolbar(QMainWindow* window, QToolBar* toolbar, const TWindowPlacement& placement,
                     bool toolbarVisible) {
     if (const auto area = ToolbarAreaOfDock(placement.ToolbarDock)) {

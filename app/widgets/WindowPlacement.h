@@ -55,6 +55,9 @@ void WriteWindowPlacement(QSettings& settings, const TWindowPlacement& placement
 TWindowPlacement CurrentPlacement(const QMainWindow* window, const QToolBar* toolbar, bool toolbarVisible);
 // The saved frame is kept on a screen: the file may come from another display setup.
 void RestoreFrame(QWidget* window, const std::optional<QRect>& geometry);
+// The saved state (0 normal, 1 minimised, 2 maximised), set before the window is first
+// mapped so that it opens that way at once.
+void ApplySavedState(QWidget* window, int state);
 // Docks the toolbar where the placement says, or floats it where it was.
 void RestoreToolbar(QMainWindow* window, QToolBar* toolbar, const TWindowPlacement& placement,
                     bool toolbarVisible);
