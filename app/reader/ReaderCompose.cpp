@@ -13,8 +13,10 @@
 #include "config/Config.h"
 #include "config/User.h"
 #include "core/ConfigDir.h"
+#include "reader/Favourites.h"
 
 #include <QAction>
+#include <QMenu>
 
 namespace tavro::app {
 
@@ -41,6 +43,31 @@ TReaderCompose::TReaderCompose(TViewForm* form) : QObject(form), Form(form) {
     for (const auto& [name, mode] : ModeCommands)
         connect(Form->Action(QString::fromLatin1(name)), &QAction::triggered, this,
                 [this, mode = mode] { Open(mode); });
+    QMenu* favourites = Form->FavouritesMenu();
+    connect(favourites, &QMenu::aboutToShow, this, [this, favourites] { FillFavourites(favourites); });
+}
+
+// Made afresh each time: the address book may have changed.
+void TReaderCompose::FillFavourites(QMenu* menu) {
+    menu->clear();
+    for (const TABUser* contact : Favourites(Config()))
+        menu->addAction(ToQt(FavouriteCaption(*contact)), this,
+                        [this, contact] { WriteToContact(*contact); });
+}
+
+TWriteForm* TReaderCompose::WriteToContact(const TABUser& contact) {
+    TEcho* open = Form->Area()->OpenEcho();
+    if (!Form->CurrentUser() || !open)
+        return nullptr;
+    TComposeRequest request;
+    request.Mode = TComposeMode::Contact;
+    request.Area = request.SourceArea = open;
+    request.ShowKludges = Form->ShowKludges();
+    request.Contact = &contact;
+    TWriteForm* form = Show(request);
+    if (form)
+        form->Activate();
+    return form;
 }
 
 // The reply area rule picks the area of replies (and the preselection of the "in area" ones);

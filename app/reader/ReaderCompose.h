@@ -4,9 +4,12 @@
 
 #include <QObject>
 
+class QMenu;
+
 namespace tavro {
+class TABUser;
 class TAddress;
-}
+} // namespace tavro
 
 namespace tavro::app {
 
@@ -25,12 +28,15 @@ public:
     TWriteForm* Open(TComposeMode mode);
     // A new message to an FTN address, in an area the user picks.
     TWriteForm* WriteTo(const TAddress& address);
+    // A new message in the open area to an address-book contact.
+    TWriteForm* WriteToContact(const TABUser& contact);
     // Composers left by a crash or a killed program, offered back at start.
     void OfferLeftDrafts();
 
 private:
     TWriteForm* Show(const TComposeRequest& request);
     TEcho* TargetArea(TComposeMode mode, TCustomMsg* current);
+    void FillFavourites(QMenu* menu);
 
     TViewForm* Form;
 };

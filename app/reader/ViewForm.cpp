@@ -26,6 +26,7 @@
 #include "config/TreeInfo.h"
 #include "config/User.h"
 #include "core/ConfigDir.h"
+#include "reader/Favourites.h"
 
 #include <QAction>
 #include <QApplication>
@@ -155,6 +156,11 @@ void TViewForm::UpdateActions() {
     state.Messages = state.Area && Panes_->ListModel()->rowCount() > 0;
     state.Message = state.Messages && ListPane_->CurrentPosition() >= 0;
     Actions->Update(state);
+    Actions->ShowFavourites(state.User && state.Area && !Favourites(Config()).empty());
+}
+
+QMenu* TViewForm::FavouritesMenu() const {
+    return Actions->FavouritesMenu();
 }
 
 bool TViewForm::ShowKludges() const {

@@ -66,6 +66,7 @@ public:
     TMessageDisplay* Display() const { return Display_; }
     TReaderMoves* Moves() const { return Moves_; }
     TReaderCompose* Compose() const { return Compose_; }
+    QMenu* FavouritesMenu() const;
     TViewerStatusBar* StatusBar() const { return Status; }
 
     bool ShowKludges() const;

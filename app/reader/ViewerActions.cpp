@@ -327,6 +327,14 @@ QToolButton* TViewerActions::AddDropDownButton(const char* action, const QString
     return button;
 }
 
+void TViewerActions::ShowFavourites(bool shown) {
+    auto* button = ToolBar_->findChild<QToolButton*>(QStringLiteral("NewBtn"));
+    if (!button || (button->menu() != nullptr) == shown)
+        return;
+    button->setMenu(shown ? FavouritesMenu_ : nullptr);
+    button->setPopupMode(shown ? QToolButton::MenuButtonPopup : QToolButton::DelayedPopup);
+}
+
 void TViewerActions::BuildToolBar() {
     ToolBar_ = new QToolBar(QStringLiteral("Toolbar"), Window);
     ToolBar_->setObjectName(QStringLiteral("ToolBar"));

@@ -67,6 +67,8 @@ public:
     QToolBar* ToolBar() const { return ToolBar_; }
     // The drop-downs that later commands fill: favourite contacts, replies of the message.
     QMenu* FavouritesMenu() const { return FavouritesMenu_; }
+    // The drop-down of "New" is there only while it has something to offer.
+    void ShowFavourites(bool shown);
     QToolButton* RightLinkButton() const { return RightLinkBtn_; }
     // The replies drop-down of the toolbar's reply-chain button; null takes it away.
     void SetRepliesMenu(QMenu* menu);

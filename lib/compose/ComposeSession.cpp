@@ -109,6 +109,10 @@ TComposeSession::TComposeSession(TConfig& config, TUser& user, const TComposeReq
         EditedId = request.CurrentId;
         return;
     }
+    if (Mode == TComposeMode::Contact && request.Contact) {
+        AddressTo(*request.Contact);
+        return;
+    }
     if (Mode == TComposeMode::New || !current)
         return;
     if (Mode != TComposeMode::Forward) {
@@ -138,9 +142,19 @@ TComposeSession::TComposeSession(TConfig& config, TUser& user, const TComposeReq
 
 TComposeSession::~TComposeSession() = default;
 
+// The contact's names and address; one with e-mail addresses only is written to through the
+// gateway.
+void TComposeSession::AddressTo(const TABUser& contact) {
+    TRecipientText text;
+    AddressToContact(text, contact, {Config.Settings.GateName, Config.Settings.GateAddr});
+    Msg_->ToName = text.ToName;
+    Msg_->ToAddr.Parse(text.ToAddr);
+    Msg_->Body = std::move(text.Body);
+}
+
 TComposeRequest RequestForDraft(TConfig& config, const TDraft& draft, TMsgHandle& holder) {
     TComposeRequest request;
-    request.Mode = draft.Mode == TDraftMode::Contact ? TComposeMode::New : TComposeMode(int(draft.Mode));
+    request.Mode = TComposeMode(int(draft.Mode));
     request.Area = FindAreaByName(config.Echoes, draft.AreaTag);
     request.SourceArea = FindAreaByName(config.Echoes, draft.SourceAreaTag);
     const bool edit = request.Mode == TComposeMode::Edit;

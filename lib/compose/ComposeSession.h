@@ -18,13 +18,15 @@
 
 namespace tavro {
 
+class TABUser;
 class TConfig;
 class TEcho;
 class TMsgIdSerials;
 class TUser;
 
 // The ways of writing a message that the reader offers.
-enum class TComposeMode { New, Reply, Quote, Comment, QuoteInArea, CommentInArea, Forward, Edit };
+// Contact: a new message to an address-book contact (the favourites of the "New" button).
+enum class TComposeMode { New, Reply, Quote, Comment, QuoteInArea, CommentInArea, Forward, Edit, Contact };
 
 // What the reader hands a new composer.
 struct TComposeRequest {
@@ -34,6 +36,7 @@ struct TComposeRequest {
     TCustomMsg* Current = nullptr; // the reader's current message, for every mode but New
     TMsgId CurrentId = 0;
     bool ShowKludges = false;
+    const TABUser* Contact = nullptr; // Contact mode only
 };
 
 // The area a reply goes to: the one the answered message names (its "AREA:" kludge or body
@@ -108,6 +111,7 @@ public:
 
 private:
     const TTemplate* Template() const;
+    void AddressTo(const TABUser& contact);
     bool CollectHeader(TCustomMsg& msg, const THeaderFields& fields, TBodyLines body, bool validate);
     TSendRules Rules(TMsgIdSerials& serials) const;
     bool WriteWithRetry(TCustomMsg& msg, std::unique_ptr<TSplitWrite>& write, const TSendRules& rules);

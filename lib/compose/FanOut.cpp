@@ -119,7 +119,7 @@ void GatewayFill(TRecipientText& text, const std::string& email, const TGateway&
     text.ToName = gateway.Name;
     text.ToAddr = gateway.Addr.ToStr5D();
     body.front() = TBodyLine("To: " + Trim(email));
-    if (body.size() > 1 && !IsBlank(body[1]))
+    if (body.size() < 2 || !IsBlank(body[1]))
         body.insert(body.begin() + 1, TBodyLine());
 }
 

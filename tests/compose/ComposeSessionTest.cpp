@@ -162,6 +162,42 @@ TEST_F(ComposeSessionTest, GatewayRuleInNetmailOnly) {
     EXPECT_EQ(echo->Msg().ToName, "Ivan Petrov");
 }
 
+// Writing to a favourite contact: to its names and address, or through the gateway when it
+// has e-mail addresses only.
+TEST_F(ComposeSessionTest, ContactModeAddressesTheContact) {
+    Config.Settings.GateName = "UUCP";
+    Config.Settings.GateAddr.Parse("2:5020/49");
+    TABUser fido;
+    fido.FirstName = "Petr";
+    fido.LastName = "Sidorov";
+    fido.Address.Parse("2:5020/88.3");
+    TABUser mail = fido;
+    mail.Address = TAddress();
+    mail.EMails = {" petr@example.org "};
+    struct {
+        const TABUser* Contact;
+        const char* ToName;
+        TAddress ToAddr;
+        std::vector<std::string> Top;
+    } cases[] = {
+        {&fido, "Petr Sidorov", TAddress(2, 5020, 88, 3), {"Hello Petr!"}},
+        {&mail, "UUCP", TAddress(2, 5020, 49), {"To: petr@example.org", "", "Hello UUCP!"}},
+    };
+    for (const auto& c : cases) {
+        TComposeRequest request;
+        request.Mode = TComposeMode::Contact;
+        request.Area = Netmail;
+        request.Contact = c.Contact;
+        TComposeSession session(Config, *User, request);
+        session.Activate(true, [](size_t) { return size_t(0); });
+        EXPECT_EQ(session.Msg().ToName, c.ToName);
+        EXPECT_EQ(session.Msg().ToAddr, c.ToAddr);
+        const std::vector<std::string> body = Texts(session.Msg().Body);
+        ASSERT_GE(body.size(), c.Top.size());
+        EXPECT_EQ(std::vector<std::string>(body.begin(), body.begin() + long(c.Top.size())), c.Top);
+    }
+}
+
 TEST_F(ComposeSessionTest, ReplyAreaNamedByTheMessage) {
     TEcho* other = AddArea("SU.GENERAL", etEchomail, btJam, "general.jhr");
     TCustomMsg msg(nullptr);

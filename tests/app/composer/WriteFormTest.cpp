@@ -11,6 +11,7 @@
 #include "widgets/StyledTextEdit.h"
 
 #include "compose/DraftStore.h"
+#include "config/AddressBook.h"
 #include "config/Config.h"
 #include "config/Echo.h"
 #include "core/ConfigDir.h"
@@ -22,6 +23,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QSettings>
 #include <QSignalSpy>
@@ -200,6 +202,32 @@ private slots:
         QCOMPARE(lines.back(), QStringLiteral("wordy"));
         QueueMessageDlgAnswer(mrYes);
         form->close();
+    }
+
+    // The drop-down of "New" lists the favourite contacts; one of them gets a new message.
+    void favouriteContact() {
+        auto contact = std::make_unique<TABUser>();
+        contact->FirstName = "Petr";
+        contact->LastName = "Sidorov";
+        contact->Address.Parse("2:5020/88");
+        contact->Favourite = true;
+        Config().ABUsers.push_back(std::move(contact));
+        OpenReader();
+        QMenu* menu = Reader->FavouritesMenu();
+        emit menu->aboutToShow();
+        QCOMPARE(menu->actions().size(), 1);
+        QCOMPARE(menu->actions().front()->text(), QStringLiteral("Petr Sidorov (2:5020/88)"));
+        menu->actions().front()->trigger();
+        TWriteForm* form = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<TWriteForm*>(widget))
+                form = found;
+        QVERIFY(form);
+        QCOMPARE(form->Session().Msg().ToName, std::string("Petr Sidorov"));
+        QVERIFY(Text(*form).startsWith(QStringLiteral("Hello Petr!")));
+        QueueMessageDlgAnswer(mrYes);
+        form->close();
+        Config().ABUsers.clear();
     }
 
     // Ctrl+F finds in the text and marks every match; "Find next" goes on while there is one.
