@@ -5,6 +5,7 @@
 
 #include "core/CodePage.h"
 #include "core/FileUtils.h"
+#include "reader/MsgTransfer.h"
 
 #include <filesystem>
 #include <optional>
@@ -14,9 +15,6 @@ namespace tavro::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Both bases are closed after this many messages, which writes their indexes.
-constexpr size_t CloseBatch = 16;
 
 struct TCopyOptions {
     std::string Source;
@@ -79,22 +77,21 @@ TBaseRef OpenTarget(TBaseType type, const std::string& path, const TCodePagePair
     return OpenBase(type, path, pages, true);
 }
 
-// Copies or moves messages one by one. A moved message leaves the source only after the
-// target's Close has made its copy durable, so an interrupted move leaves duplicates rather
-// than losses.
+// Copies or moves messages one by one, stopping at the first that fails.
 class TTransfer {
 public:
     TTransfer(TCustomBase& source, TCustomBase& target, bool move)
-        : Source(source), Target(target), Move(move) {}
+        : Transfer(source, target, move), Move(move) {}
 
     void Run(const std::vector<TMsgId>& ids) {
         for (size_t k = 0; k < ids.size(); ++k) {
-            if (std::string error = CopyOne(ids[k]); !error.empty()) {
+            if (!Transfer.Step(ids[k])) {
                 Flush();
                 ThrowFailure("could not " + std::string(Move ? "move" : "copy") + " message " +
-                             std::to_string(ids[k]) + " (" + error + "); " + Summary() + " before it");
+                             std::to_string(ids[k]) + " (" + Transfer.LastError() + "); " + Summary() +
+                             " before it");
             }
-            if (k % CloseBatch == CloseBatch - 1)
+            if (k % TMsgTransfer::CloseBatch == TMsgTransfer::CloseBatch - 1)
                 Flush();
         }
         Flush();
@@ -103,45 +100,17 @@ public:
     std::string Summary() const { return (Move ? "moved " : "copied ") + Messages(Done); }
 
 private:
-    // Empty on success, else why it failed.
-    std::string CopyOne(TMsgId id) {
-        try {
-            TMsgHandle message = Source.GetMsg(Source.IndexOfId(id));
-            if (message == nullptr)
-                return "it is no longer in the source";
-            std::unique_ptr<TCustomMsg> copy = Target.NewMsg();
-            copy->Assign(message.get());
-            if (!copy->Save())
-                return "the target refused it";
-        } catch (const std::exception& e) {
-            return e.what();
-        }
-        if (Move)
-            Copied.push_back(id);
-        else
-            ++Done;
-        return {};
-    }
-
     void Flush() {
-        Target.Close();
-        for (TMsgId id : Copied) {
-            if (!Source.DeleteMsg(id)) {
-                Source.Close();
-                ThrowFailure("message " + std::to_string(id) +
-                             " was copied but could not be deleted from the source; " + Summary());
-            }
-            ++Done;
-        }
-        Copied.clear();
-        Source.Close();
+        const TTransferBatch batch = Transfer.Flush();
+        Done += batch.Done.size();
+        if (!batch.CopiedNotDeleted.empty())
+            ThrowFailure("message " + std::to_string(batch.CopiedNotDeleted.front()) +
+                         " was copied but could not be deleted from the source; " + Summary());
     }
 
-    TCustomBase& Source;
-    TCustomBase& Target;
+    TMsgTransfer Transfer;
     bool Move;
     size_t Done = 0;
-    std::vector<TMsgId> Copied; // moved ones still waiting for their deletion
 };
 
 int Copy(const std::vector<std::string>& args, std::ostream& out) {

@@ -5,6 +5,7 @@
 #include "bases/FidoBase.h"
 #include "bases/JamBase.h"
 #include "core/Attributes.h"
+#include "core/FileChangeHook.h"
 
 #include "TempDir.h"
 
@@ -321,4 +322,27 @@ TEST_F(CopyTest, CarriesJamMessagesThroughSquishAndMsg) {
         EXPECT_EQ(r.Out, "copied 3 messages\n");
         EXPECT_EQ(messages(back), original);
     }
+}
+
+TEST_F(CopyTest, AMoveWhoseDeletesFailStopsAfterTheBatchWithEveryOriginalKept) {
+    WriteArea(Source, 20);
+    const auto before = MsgFiles(Source);
+    const std::string target = Temp.File("target");
+    // The source's files cannot be removed or renamed; writing elsewhere works.
+    SetFileChangeHook([prefix = Source + "/"](TFileChange change, const std::string& name) {
+        return change != TFileChange::Write && name.starts_with(prefix) ? 13 /* EACCES */ : 0;
+    });
+    TCliResult r = Invoke({"copy", Source, target, "--move"});
+    SetFileChangeHook({});
+    EXPECT_EQ(r.Status, ExitFailure);
+    EXPECT_EQ(r.Out, "");
+    EXPECT_NE(r.Err.find("tavro-cli copy: message 2 was copied but could not be deleted from the source; "
+                         "moved 0 messages\n"),
+              std::string::npos)
+        << r.Err;
+    // The first batch is in the target, every original still in the source.
+    EXPECT_EQ(MsgFiles(Source), before);
+    const auto copied = MsgFiles(target);
+    ASSERT_EQ(copied.size(), 16u);
+    EXPECT_EQ(copied.at("17.msg"), before.at("17.msg"));
 }
