@@ -71,7 +71,7 @@ TEST(GatewayFillTest, ToLineOnTop) {
     const struct {
         std::vector<std::string> Body, Expected;
     } cases[] = {
-        {{}, {"To: ivan@example.org"}},
+        {{}, {"To: ivan@example.org", ""}},
         {{"Hello"}, {"To: ivan@example.org", "", "Hello"}},
         {{"", "Hello"}, {"To: ivan@example.org", "", "Hello"}},
         {{"to: old@example.org", "", "Hello"}, {"To: ivan@example.org", "", "Hello"}},
