@@ -61,7 +61,12 @@ void TSelectAreaDialog::AddItems(const std::vector<std::unique_ptr<TTreeInfo>>& 
 
 TEcho* TSelectAreaDialog::SelectedArea() const {
     const TTreeInfo* node = NodeOf(Tree_->currentItem());
-    return node && !node->IsFolder() && !node->Locked ? node->Echo : nullptr;
+    return node && !node->IsFolder() && !node->Locked && node->Echo != Excluded ? node->Echo : nullptr;
+}
+
+void TSelectAreaDialog::Exclude(const TEcho* area) {
+    Excluded = area;
+    UpdateLook();
 }
 
 void TSelectAreaDialog::UpdateLook() {
@@ -79,8 +84,9 @@ void TSelectAreaDialog::UpdateLook() {
     Buttons->button(QDialogButtonBox::Ok)->setEnabled(SelectedArea() != nullptr);
 }
 
-TEcho* SelectArea(const TUser& user, const TEcho* preselect, QWidget* parent) {
+TEcho* SelectArea(const TUser& user, const TEcho* preselect, QWidget* parent, const TEcho* excluded) {
     TSelectAreaDialog dialog(user, preselect, parent);
+    dialog.Exclude(excluded);
     return dialog.exec() == QDialog::Accepted ? dialog.SelectedArea() : nullptr;
 }
 

@@ -25,6 +25,8 @@ public:
     // The area of the selected entry while it may be chosen, else null.
     TEcho* SelectedArea() const;
     QTreeWidget* Tree() const { return Tree_; }
+    // An area that may not be chosen (the one messages are copied or moved from).
+    void Exclude(const TEcho* area);
 
 private:
     void AddItems(const std::vector<std::unique_ptr<TTreeInfo>>& list, QTreeWidgetItem* parent,
@@ -33,9 +35,11 @@ private:
 
     QTreeWidget* Tree_;
     QDialogButtonBox* Buttons;
+    const TEcho* Excluded = nullptr;
 };
 
 // Runs the dialog; the chosen area, or null on Cancel.
-TEcho* SelectArea(const TUser& user, const TEcho* preselect = nullptr, QWidget* parent = nullptr);
+TEcho* SelectArea(const TUser& user, const TEcho* preselect = nullptr, QWidget* parent = nullptr,
+                  const TEcho* excluded = nullptr);
 
 } // namespace tavro::app

@@ -10,6 +10,7 @@
 #include "MsgListPane.h"
 #include "ReaderCompose.h"
 #include "ReaderMoves.h"
+#include "ReaderOperations.h"
 #include "SelectAreaDialog.h"
 #include "SelectUserDialog.h"
 #include "ViewLayout.h"
@@ -129,6 +130,7 @@ void TViewForm::BuildReader() {
     };
     Moves_ = new TReaderMoves(this);
     Compose_ = new TReaderCompose(this);
+    Operations_ = new TReaderOperations(this);
     connect(Area_, &TViewerArea::CaptionChanged, this, &TViewForm::SetCaption);
     connect(Area_, &TViewerArea::CommandsChanged, this, &TViewForm::UpdateActions);
     connect(AreaTree_, &TAreaTree::StatusText, this, [this](const QString& text) { SetStatusText(2, text); });

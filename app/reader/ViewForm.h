@@ -17,6 +17,7 @@ class TAreaTree;
 class TMessageDisplay;
 class TMsgListPane;
 class TReaderCompose;
+class TReaderOperations;
 class TReaderMoves;
 class TViewerActions;
 class TViewerArea;
@@ -66,6 +67,7 @@ public:
     TMessageDisplay* Display() const { return Display_; }
     TReaderMoves* Moves() const { return Moves_; }
     TReaderCompose* Compose() const { return Compose_; }
+    TReaderOperations* Operations() const { return Operations_; }
     QMenu* FavouritesMenu() const;
     TViewerStatusBar* StatusBar() const { return Status; }
 
@@ -104,6 +106,7 @@ private:
     TViewerArea* Area_ = nullptr;
     TMessageDisplay* Display_ = nullptr;
     TReaderCompose* Compose_ = nullptr;
+    TReaderOperations* Operations_ = nullptr;
     TReaderMoves* Moves_ = nullptr;
     TViewerActions* Actions = nullptr;
     TViewerStatusBar* Status = nullptr;

@@ -247,13 +247,31 @@ void TViewerArea::ChangeMarks(const std::function<void(TSortedList& marks, TCust
         MarkLocked();
         return;
     }
-    std::vector<bool> marked(size_t(base->GetCount()), false);
-    for (int p = 0; p < base->GetCount(); ++p)
-        marked[size_t(p)] = Marks_.Contains(static_cast<int32_t>(base->GetMsgId(p)));
+    SyncMarks(*base);
+}
+
+void TViewerArea::SyncMarks(TCustomBase& base) {
+    std::vector<bool> marked(size_t(base.GetCount()), false);
+    for (int p = 0; p < base.GetCount(); ++p)
+        marked[size_t(p)] = Marks_.Contains(static_cast<int32_t>(base.GetMsgId(p)));
     List->Model()->SetMarked(std::move(marked));
     List->View()->viewport()->update();
     if (List->CurrentPosition() >= 0)
         Display->UpdateRowIcon(RowIcon(List->CurrentPosition()));
+}
+
+void TViewerArea::Reload() {
+    TCustomBase* base = Base();
+    if (!base || !Node || Node->Locked)
+        return;
+    try {
+        base->Rescan();
+        Refill();
+        SyncMarks(*base);
+    } catch (const std::exception&) {
+        MarkLocked();
+    }
+    emit CommandsChanged();
 }
 
 void TViewerArea::ToggleCurrentMark() {

@@ -50,6 +50,9 @@ public:
     void KeepCurrent();
     // Every ten seconds, and at once after a message was sent.
     void UpdateStep();
+    // After the program itself changed the open base: it is read again and the list refilled,
+    // focusing the last-read message.
+    void Reload();
 
     // Moves the focus in the list; a move that finds no row goes to the tree.
     void Move(TMove move);
@@ -78,6 +81,7 @@ private:
     void NodeFocused(TTreeInfo* node);
     void OpenArea(TTreeInfo* node);
     void Refill();
+    void SyncMarks(TCustomBase& base);
     void MarkLocked();
     void ShowMessage(int position);
     QIcon RowIcon(int position) const;
