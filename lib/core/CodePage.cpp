@@ -74,64 +74,6 @@ TByteResult DecodeByte(TIconv& cd, uint8_t byte, char32_t& ch) {
     return TByteResult::Char;
 }
 
-void AppendUtf8(std::string& out, char32_t ch) {
-    if (ch < 0x80) {
-        out += static_cast<char>(ch);
-    } else if (ch < 0x800) {
-        out += static_cast<char>(0xC0 | ch >> 6);
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        out += static_cast<char>(0xE0 | ch >> 12);
-        out += static_cast<char>(0x80 | (ch >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | ch >> 18);
-        out += static_cast<char>(0x80 | (ch >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (ch >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    }
-}
-
-// Decodes one well-formed UTF-8 sequence at `pos` and advances past it; on a malformed one
-// advances one byte and answers false.
-bool NextUtf8(std::string_view s, size_t& pos, char32_t& ch) {
-    auto lead = static_cast<uint8_t>(s[pos]);
-    int extra;
-    char32_t min;
-    if (lead < 0x80) {
-        ch = lead;
-        ++pos;
-        return true;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1, ch = lead & 0x1F, min = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2, ch = lead & 0x0F, min = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3, ch = lead & 0x07, min = 0x10000;
-    } else {
-        ++pos;
-        return false;
-    }
-    if (s.size() - pos <= static_cast<size_t>(extra)) {
-        ++pos;
-        return false;
-    }
-    for (int i = 1; i <= extra; ++i) {
-        auto c = static_cast<uint8_t>(s[pos + i]);
-        if ((c & 0xC0) != 0x80) {
-            ++pos;
-            return false;
-        }
-        ch = ch << 6 | (c & 0x3F);
-    }
-    if (ch < min || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) {
-        ++pos;
-        return false;
-    }
-    pos += extra + 1;
-    return true;
-}
-
 // Look-alikes for a character the other page lacks, best first. Everything here ends in
 // ASCII, so one of them always fits an ASCII-compatible page.
 struct TFit {
@@ -212,11 +154,8 @@ uint8_t BestFit(char32_t ch, const TCodePage& target) {
 }
 
 void BuildTable(const TCodePage& from, const TCodePage& to, std::array<uint8_t, 256>& table) {
-    for (int b = 0; b < 256; ++b) {
-        char32_t ch = from.ToUnicode(static_cast<uint8_t>(b));
-        int mapped = ch == Undefined ? -1 : to.FromUnicode(ch);
-        table[b] = mapped >= 0 ? static_cast<uint8_t>(mapped) : BestFit(ch, to);
-    }
+    for (int b = 0; b < 256; ++b)
+        table[b] = to.FitByte(from.ToUnicode(static_cast<uint8_t>(b)));
 }
 
 void MapBytes(std::string_view text, const std::array<uint8_t, 256>& table, std::string& out) {
@@ -247,6 +186,62 @@ bool IsUnicodeLetter(char32_t ch) {
 }
 
 } // namespace
+
+void AppendUtf8(std::string& out, char32_t ch) {
+    if (ch < 0x80) {
+        out += static_cast<char>(ch);
+    } else if (ch < 0x800) {
+        out += static_cast<char>(0xC0 | ch >> 6);
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    } else if (ch < 0x10000) {
+        out += static_cast<char>(0xE0 | ch >> 12);
+        out += static_cast<char>(0x80 | (ch >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | ch >> 18);
+        out += static_cast<char>(0x80 | (ch >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (ch >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    }
+}
+
+bool NextUtf8(std::string_view s, size_t& pos, char32_t& ch) {
+    auto lead = static_cast<uint8_t>(s[pos]);
+    int extra;
+    char32_t min;
+    if (lead < 0x80) {
+        ch = lead;
+        ++pos;
+        return true;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1, ch = lead & 0x1F, min = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2, ch = lead & 0x0F, min = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3, ch = lead & 0x07, min = 0x10000;
+    } else {
+        ++pos;
+        return false;
+    }
+    if (s.size() - pos <= static_cast<size_t>(extra)) {
+        ++pos;
+        return false;
+    }
+    for (int i = 1; i <= extra; ++i) {
+        auto c = static_cast<uint8_t>(s[pos + i]);
+        if ((c & 0xC0) != 0x80) {
+            ++pos;
+            return false;
+        }
+        ch = ch << 6 | (c & 0x3F);
+    }
+    if (ch < min || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) {
+        ++pos;
+        return false;
+    }
+    pos += extra + 1;
+    return true;
+}
 
 std::shared_ptr<const TCodePage> TCodePage::Build(const std::string& name) {
     TIconv cd(name);
@@ -296,6 +291,12 @@ int TCodePage::FromUnicode(char32_t ch) const {
     auto it = std::lower_bound(FromUnicode_.begin(), FromUnicode_.end(), ch,
                                [](const auto& entry, char32_t c) { return entry.first < c; });
     return it != FromUnicode_.end() && it->first == ch ? it->second : -1;
+}
+
+uint8_t TCodePage::FitByte(char32_t ch) const {
+    // No page holds U+FFFD, so an undefined byte of another page ends up as "?".
+    int byte = FromUnicode(ch);
+    return byte >= 0 ? static_cast<uint8_t>(byte) : BestFit(ch, *this);
 }
 
 std::string TCodePage::ToUtf8(std::string_view bytes) const {

@@ -27,6 +27,8 @@ public:
     bool IsLetter(uint8_t byte) const { return Letters_[byte]; }
     // -1 when the page has no byte for the character.
     int FromUnicode(char32_t ch) const;
+    // The byte for the character, else the byte of its look-alike, else "?".
+    uint8_t FitByte(char32_t ch) const;
 
     std::string ToUtf8(std::string_view bytes) const;
     // The same, appended to `out`.
@@ -44,6 +46,12 @@ private:
     // Defined bytes sorted by character, the lowest byte for a character held twice.
     std::vector<std::pair<char32_t, uint8_t>> FromUnicode_;
 };
+
+// Decodes one well-formed UTF-8 sequence at `pos` and advances past it; on a malformed one
+// (overlong, surrogate, beyond U+10FFFF, cut short, a stray continuation byte) advances one
+// byte and answers false.
+bool NextUtf8(std::string_view s, size_t& pos, char32_t& ch);
+void AppendUtf8(std::string& out, char32_t ch);
 
 // The OEM code page of the bases and the display code page of the model, converted byte
 // for byte through two tables. A character only one side has maps to a fixed look-alike:
