@@ -138,6 +138,7 @@ void TFidoMsg::LoadStored() {
 }
 
 void TFidoMsg::LoadText(std::string_view text) {
+    const TCharset* before = TextCharset();
     ClearText();
     bool textStarted = false;
     const bool keepSoftCR = KeepSoftCR();
@@ -146,7 +147,8 @@ void TFidoMsg::LoadText(std::string_view text) {
         const auto c = static_cast<uint8_t>(ch);
         if (c == 0x00 || c == 0x1A)
             break;
-        if (c == '\n' || (c == SoftCR && !keepSoftCR))
+        // In UTF-8 the byte is part of a character.
+        if (c == '\n' || (c == SoftCR && !keepSoftCR && !Utf8Text()))
             continue;
         if (c == '\r') {
             AddLine(pending, textStarted);
@@ -165,6 +167,14 @@ void TFidoMsg::LoadText(std::string_view text) {
     if (!FromAddr.IsValid() && FromAddr.Net == 0 && FromAddr.Node == 0)
         FromAddr = headerFrom;
     Loaded = true;
+    FollowTextCharset(before);
+}
+
+void TFidoMsg::RedecodeHeader() {
+    const TTextCodec codec = ReadCodec();
+    FromName = codec.ReadFixed(&Header[hoFromName], 36);
+    ToName = codec.ReadFixed(&Header[hoToName], 36);
+    Subject = codec.ReadFixed(&Header[hoSubject], 72);
 }
 
 void TFidoMsg::Assign(TCustomMsg* source) {
@@ -206,10 +216,7 @@ void TFidoMsg::AddZoneKludges() {
 }
 
 void TFidoMsg::DecodeHeader(TDateTime fileTime) {
-    const TCodePagePair& pages = CodePages();
-    FromName = ReadFixedString(&Header[hoFromName], 36, pages);
-    ToName = ReadFixedString(&Header[hoToName], 36, pages);
-    Subject = ReadFixedString(&Header[hoSubject], 72, pages);
+    RedecodeHeader();
     FromAddr = TAddress(0, GetLE16(&Header[hoOrigNet]), GetLE16(&Header[hoOrigNode]));
     ToAddr = TAddress(0, GetLE16(&Header[hoDestNet]), GetLE16(&Header[hoDestNode]));
     if (!DosDateFirstToDateTime(GetLE32(&Header[hoDateWritten]), DateWritten)) {
@@ -221,11 +228,10 @@ void TFidoMsg::DecodeHeader(TDateTime fileTime) {
 }
 
 void TFidoMsg::EncodeHeader() {
-    const TCodePagePair& pages = CodePages();
-    const bool keep = KeepSoftCR();
-    WriteFixedString(&Header[hoFromName], 36, FromName, pages, keep);
-    WriteFixedString(&Header[hoToName], 36, ToName, pages, keep);
-    WriteFixedString(&Header[hoSubject], 72, Subject, pages, keep);
+    const TTextCodec codec = WriteCodec();
+    codec.WriteFixed(&Header[hoFromName], 36, FromName);
+    codec.WriteFixed(&Header[hoToName], 36, ToName);
+    codec.WriteFixed(&Header[hoSubject], 72, Subject);
     std::string fts = DateTimeToFtsDate(DateWritten);
     std::fill_n(&Header[hoDateTime], 20, uint8_t(0));
     std::copy_n(fts.begin(), std::min<size_t>(fts.size(), 19), &Header[hoDateTime]);
@@ -363,10 +369,9 @@ namespace {
 // Kludges, body and tail as stored: OEM text, each line ended by CR, then one zero byte.
 std::string StoredText(TFidoMsg& msg) {
     std::string text;
-    const TCodePagePair& pages = msg.CodePages();
-    const bool keep = msg.KeepSoftCR();
+    const TTextCodec codec = msg.WriteCodec();
     auto add = [&](const std::string& line) {
-        text += EncodeForStorage(line, pages, keep);
+        text += codec.Encode(line);
         text += '\r';
     };
     for (const std::string& line : msg.Kludges)

@@ -44,6 +44,7 @@ public:
 
 private:
     void LoadStored() override;
+    void RedecodeHeader() override;
     void AddZoneKludges();
 };
 

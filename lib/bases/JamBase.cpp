@@ -1,6 +1,7 @@
 #include "JamBase.h"
 
 #include "core/Attributes.h"
+#include "core/Charset.h"
 #include "core/CodePage.h"
 #include "core/Endian.h"
 #include "core/FileTransaction.h"
@@ -186,7 +187,12 @@ bool KludgeValue(std::string_view line, std::string_view keyword, std::string& v
 TJamMsg::TJamMsg(TCustomBase* base) : TCustomMsg(base) {}
 
 void TJamMsg::DecodeHeader(std::string_view subfields) {
-    const TCodePagePair& pages = CodePages();
+    // The set a CHRS subfield names decides how the names and the subject read.
+    ForgetTextCharset();
+    ForEachJamSubfield(subfields, [this](const TJamSubfield& field) {
+        if (field.Id == jsFtsKludge && !TextCharset())
+            NoteCharsetKludge(SubfieldText(field.Data));
+    });
     Kludges.clear();
     Tail.clear();
     OtherSubfields.clear();
@@ -196,7 +202,7 @@ void TJamMsg::DecodeHeader(std::string_view subfields) {
     ToName.clear();
     Subject.clear();
     const bool whole = ParseJamSubfields(subfields, [&](const TJamSubfield& field) {
-        const std::string text = pages.OemToDisplay(SubfieldText(field.Data));
+        const std::string text = DecodeStored(SubfieldText(field.Data));
         switch (field.Id) {
         case jsOAddress:
             FromAddr.Parse(text);
@@ -295,7 +301,8 @@ void TJamMsg::LoadText(std::string_view text) {
         if (c == '\r') {
             AddLine(pending, textStarted);
             pending.clear();
-        } else if (c != '\n' && !(c == SoftCR && !keepSoftCR)) {
+        } else if (c != '\n' && !(c == SoftCR && !keepSoftCR && !Utf8Text())) {
+            // In UTF-8 the SoftCR byte is part of a character.
             pending += ch;
         }
     }
@@ -338,16 +345,13 @@ bool TJamMsg::IsNetmail() const {
 }
 
 std::string TJamMsg::EncodeSubfields() {
-    const TCodePagePair& pages = CodePages();
-    const bool keep = KeepSoftCR();
+    const TTextCodec codec = WriteCodec();
     std::string out;
     auto add = [&](uint16_t id, std::string_view text, size_t limit) {
-        AppendJamSubfield(out, id, EncodeForStorage(text.substr(0, limit), pages, keep));
+        AppendJamSubfield(out, id, codec.Encode(text.substr(0, limit)));
     };
     // The CRCs describe the stored text, as other programs compute them from it.
-    auto crc = [&](std::string_view text) {
-        return JamCrc(EncodeForStorage(text.substr(0, 100), pages, keep));
-    };
+    auto crc = [&](std::string_view text) { return JamCrc(codec.Encode(text.substr(0, 100))); };
     add(jsOAddress, FromAddr.ToStr5D(), 99);
     add(jsDAddress, ToAddr.ToStr5D(), 99);
     add(jsSenderName, FromName, 99);
@@ -614,6 +618,7 @@ namespace {
 // The subfields the list takes, found in one pass.
 struct TJamListSubfields {
     std::string_view From, To, Subject, MsgId, Reply;
+    const TCharset* Charset = nullptr; // named by a CHRS subfield
     bool HaveMsgId = false;
     bool HaveReply = false;
 
@@ -641,6 +646,8 @@ struct TJamListSubfields {
                 TakeOnce(text.substr(6), MsgId, HaveMsgId);
             else if (StartsWithNoCase(text, "REPLY:"))
                 TakeOnce(text.substr(6), Reply, HaveReply);
+            else if (!Charset)
+                Charset = TCharset::FromKludgeLine(text);
             break;
         default:
             break;
@@ -654,6 +661,14 @@ struct TJamListSubfields {
         }
     }
 };
+
+// The set the list reads a message's names and subject in, as its text is read: none for the
+// identity pages or the OEM page itself.
+const TCharset* ListCharset(const TCharset* named, const TCodePagePair& pages) {
+    if (!named || pages.IsIdentity())
+        return nullptr;
+    return named->IsUtf8() || named->Name() != pages.Oem()->Name() ? named : nullptr;
+}
 
 } // namespace
 
@@ -695,12 +710,17 @@ void TJamBase::ReadListHeaders(unsigned fields, const TListHeaderVisitor& visit,
                 Damaged("the subfields of a JAM message do not add up");
             // Into the same buffers each time: a string made per field costs as much as the read.
             TListHeader out;
+            const TCharset* set = ListCharset(found.Charset, pages);
+            auto decode = [&](std::string_view stored, std::string& buffer) {
+                return set ? set->ToDisplay(stored, *pages.Display(), buffer)
+                           : pages.OemToDisplay(stored, buffer);
+            };
             if (fields & lfNames) {
-                out.FromName = pages.OemToDisplay(found.From, from);
-                out.ToName = pages.OemToDisplay(found.To, to);
+                out.FromName = decode(found.From, from);
+                out.ToName = decode(found.To, to);
             }
             if (fields & lfSubject)
-                out.Subject = pages.OemToDisplay(found.Subject, subject);
+                out.Subject = decode(found.Subject, subject);
             if (fields & lfDate)
                 out.DateWritten = UnixLocalToDateTime(static_cast<int32_t>(GetLE32(&header[jhDateWritten])));
             out.ReplyTo = GetLE32(&header[jhReplyTo]);
@@ -761,8 +781,9 @@ TMsgId TJamBase::StoreMsg(TCustomMsg& msg) {
     const TMsgId number = static_cast<TMsgId>(indexSize / JamIndexRecordSize) + base.BaseMsgNum;
 
     std::string text;
+    const TTextCodec codec = jam->WriteCodec();
     for (const TBodyLine& line : jam->Body)
-        text += EncodeForStorage(line.Text, jam->CodePages(), jam->KeepSoftCR()) + '\r';
+        text += codec.Encode(line.Text) + '\r';
 
     TJamMsgHeader& h = jam->Header;
     const uint32_t storedAttr = GetLE32(&h[jhAttribute]);
@@ -797,7 +818,7 @@ TMsgId TJamBase::StoreMsg(TCustomMsg& msg) {
               static_cast<int64_t>(subfields.size()));
     files.Header->Flush();
     uint8_t record[JamIndexRecordSize];
-    const std::string storedTo = EncodeForStorage(Trim(jam->ToName), jam->CodePages(), jam->KeepSoftCR());
+    const std::string storedTo = codec.Encode(Trim(jam->ToName));
     PutLE32(record, JamCrc(storedTo));
     PutLE32(record + 4, static_cast<uint32_t>(headerEnd));
     files.Put(*files.Index, indexSize, record, JamIndexRecordSize);

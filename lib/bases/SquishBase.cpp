@@ -220,6 +220,7 @@ public:
         return (Whole || Over) && Take(line);
     }
 
+    void SetKeepSoftCR(bool keep) { KeepSoftCR = keep; }
     // The end of the text was met: nothing after it is text.
     bool Ended() const { return Over; }
     // The line the start of the data stopped in.
@@ -262,11 +263,15 @@ void TSquishMsg::LoadStored() {
 }
 
 void TSquishMsg::LoadText(std::string_view data) {
+    const TCharset* before = TextCharset();
     ClearText();
     bool textStarted = false;
     TStoredLines lines(data, Frame.CtrlLength, KeepSoftCR());
-    for (std::string line; lines.Next(line);)
+    for (std::string line; lines.Next(line);) {
         AddLine(line, textStarted);
+        // In UTF-8 the SoftCR byte is part of a character.
+        lines.SetKeepSoftCR(KeepSoftCR() || Utf8Text());
+    }
     TakeThreadKludges();
     Attr = AttrFromSquish(GetLE32(&Header[smAttr])) | AttrFromFlagsKludge(Kludges);
     // Kludges and the origin line name the origin first; a text without them keeps the
@@ -276,6 +281,14 @@ void TSquishMsg::LoadText(std::string_view data) {
     if (!FromAddr.IsValid())
         FromAddr = headerFrom;
     Loaded = true;
+    FollowTextCharset(before);
+}
+
+void TSquishMsg::RedecodeHeader() {
+    const TTextCodec codec = ReadCodec();
+    FromName = codec.ReadFixed(&Header[smFrom], 36);
+    ToName = codec.ReadFixed(&Header[smTo], 36);
+    Subject = codec.ReadFixed(&Header[smSubject], 72);
 }
 
 void TSquishMsg::Assign(TCustomMsg* source) {
@@ -311,10 +324,7 @@ void EncodeAddress(uint8_t* p, const TAddress& a) {
 } // namespace
 
 void TSquishMsg::DecodeHeader(TMsgId ownId) {
-    const TCodePagePair& pages = CodePages();
-    FromName = ReadFixedString(&Header[smFrom], 36, pages);
-    ToName = ReadFixedString(&Header[smTo], 36, pages);
-    Subject = ReadFixedString(&Header[smSubject], 72, pages);
+    RedecodeHeader();
     FromAddr = DecodeAddress(&Header[smOrig]);
     ToAddr = DecodeAddress(&Header[smDest]);
     const TDateTime now = Now();
@@ -341,15 +351,23 @@ void TSquishMsg::ReadThreadKludges(std::string_view start, bool whole) {
     TStoredLines lines(start, Frame.CtrlLength, KeepSoftCR(), whole);
     TThreadKludgeScan scan;
     bool known = false;
-    for (std::string line; !known && lines.Next(line);) {
+    const TCharset* before = TextCharset();
+    // The set's kludge may follow MSGID and REPLY: the walk goes on to the text for it.
+    for (std::string line; !(known && TextCharset()) && lines.Next(line);) {
         line = CodePages().OemToDisplay(line);
         if (line.empty() || line.front() != '\x01') {
             known = true;
-        } else {
+            break;
+        }
+        if (!known) {
             scan.Add(line);
             known = scan.Complete();
         }
+        if (!TextCharset())
+            NoteCharsetKludge(line);
     }
+    // The list shows the names in the set the control information names.
+    FollowTextCharset(before);
     if (!known && !whole && !lines.Ended()) {
         // Unless a text line has begun, a start that stops inside the kludges cannot tell
         // whether more follow.
@@ -363,13 +381,12 @@ void TSquishMsg::ReadThreadKludges(std::string_view start, bool whole) {
 }
 
 std::string TSquishMsg::Serialize(uint32_t& ctrlLength) {
-    const TCodePagePair& pages = CodePages();
-    const bool keep = KeepSoftCR();
     const uint32_t storedAttr = GetLE32(&Header[smAttr]);
     const uint32_t attr = GetAttr();
-    WriteFixedString(&Header[smFrom], 36, FromName, pages, keep);
-    WriteFixedString(&Header[smTo], 36, ToName, pages, keep);
-    WriteFixedString(&Header[smSubject], 72, Subject, pages, keep);
+    const TTextCodec codec = WriteCodec();
+    codec.WriteFixed(&Header[smFrom], 36, FromName);
+    codec.WriteFixed(&Header[smTo], 36, ToName);
+    codec.WriteFixed(&Header[smSubject], 72, Subject);
     EncodeAddress(&Header[smOrig], FromAddr);
     EncodeAddress(&Header[smDest], ToAddr);
     std::fill(&Header[smReplyTo], &Header[smUmsgId + 4], uint8_t(0));
@@ -386,13 +403,13 @@ std::string TSquishMsg::Serialize(uint32_t& ctrlLength) {
         Body.pop_back();
     std::string data(Header.begin(), Header.end());
     for (const std::string& line : Kludges)
-        data += EncodeForStorage(line, pages, keep);
+        data += codec.Encode(line);
     data += '\0';
     ctrlLength = static_cast<uint32_t>(data.size() - SqMsgHeaderSize);
     for (const TBodyLine& line : Body)
-        data += EncodeForStorage(line.Text, pages, keep) + '\r';
+        data += codec.Encode(line.Text) + '\r';
     for (const std::string& line : Tail)
-        data += EncodeForStorage(line, pages, keep) + '\r';
+        data += codec.Encode(line) + '\r';
     data += '\0';
     return data;
 }

@@ -49,6 +49,7 @@ public:
 
 private:
     void LoadStored() override;
+    void RedecodeHeader() override;
 };
 
 // A Squish base: Path names the .SQD data file; the index (.SQI), last-read pointers (.SQL)

@@ -87,10 +87,13 @@ void TCustomBase::ReadListHeaders(unsigned, const TListHeaderVisitor& visit, con
         TMsgHandle msg = GetMsg(p);
         if (!msg)
             throw EFileError("the message list changed while it was read", 0);
-        TListHeader header = ListHeaderOf(*msg);
-        if (!msg->ThreadKludgesRead) {
-            // Kludges in the text, as *.MSG keeps them.
+        // Kludges in the text, as *.MSG keeps them; the text may also name its set, which the
+        // names and subject then follow.
+        const bool inText = !msg->ThreadKludgesRead;
+        if (inText)
             msg->GetKludges();
+        TListHeader header = ListHeaderOf(*msg);
+        if (inText) {
             header.MsgId = msgId = msg->GetKludge("MSGID:");
             header.Reply = reply = msg->GetKludge("REPLY:");
         }

@@ -2,6 +2,7 @@
 
 #include "Attributes.h"
 #include "Base.h"
+#include "Charset.h"
 #include "CodePage.h"
 #include "StorageText.h"
 #include "StrUtils.h"
@@ -148,10 +149,48 @@ bool TCustomMsg::KeepSoftCR() const {
     return Base_ && Base_->DoNotIgnoreSoftCR;
 }
 
+bool TCustomMsg::Utf8Text() const {
+    return Charset_ && Charset_->IsUtf8();
+}
+
+void TCustomMsg::NoteCharsetKludge(std::string_view line) {
+    const TCodePagePair& pages = CodePages();
+    if (pages.IsIdentity())
+        return;
+    const TCharset* named = TCharset::FromKludgeLine(line);
+    if (named && (named->IsUtf8() || named->Name() != pages.Oem()->Name()))
+        Charset_ = named;
+}
+
+std::string TCustomMsg::DecodeStored(std::string_view stored) const {
+    if (Charset_)
+        return Charset_->ToDisplay(stored, *CodePages().Display());
+    return CodePages().OemToDisplay(stored);
+}
+
+TTextCodec TCustomMsg::ReadCodec() const {
+    return TTextCodec(CodePages(), Charset_, KeepSoftCR());
+}
+
+TTextCodec TCustomMsg::WriteCodec() const {
+    const TCodePagePair& pages = CodePages();
+    const TCharset* set = pages.IsIdentity() ? nullptr : TCharset::FromKludges(Kludges);
+    if (set && !set->IsUtf8() && set->Name() == pages.Oem()->Name())
+        set = nullptr;
+    return TTextCodec(pages, set, KeepSoftCR());
+}
+
+void TCustomMsg::FollowTextCharset(const TCharset* before) {
+    if (Charset_ != before)
+        RedecodeHeader();
+}
+
 void TCustomMsg::AddLine(std::string_view oemLine, bool& textStarted) {
     // SoftCR bytes are the format's scanner's business: JAM keeps them in its subfields.
-    std::string line = CodePages().OemToDisplay(oemLine);
+    std::string line = DecodeStored(oemLine);
     if (!line.empty() && line.front() == Ctrl_A) {
+        if (!textStarted && !Charset_)
+            NoteCharsetKludge(line);
         (textStarted ? Tail : Kludges).push_back(std::move(line));
         return;
     }
@@ -166,6 +205,7 @@ void TCustomMsg::ClearText() {
     Kludges.clear();
     Body.clear();
     Tail.clear();
+    Charset_ = nullptr;
 }
 
 } // namespace tavro

@@ -2,6 +2,7 @@
 
 #include "Address.h"
 #include "DateTime.h"
+#include "StorageText.h"
 
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,7 @@
 namespace tavro {
 
 class TCustomBase;
+class TCharset;
 class TCodePagePair;
 
 using TStringList = std::vector<std::string>;
@@ -97,8 +99,24 @@ public:
     // textStarted is false at the start of each load.
     void AddLine(std::string_view oemLine, bool& textStarted);
 
-    // Empties the three line lists.
+    // Empties the three line lists; the text's character set is forgotten with them.
     void ClearText();
+
+    // The set the stored text is in when its CHRS (CHARSET, CODEPAGE) kludge names another
+    // than the base's OEM page; null when the OEM page holds. Bases that copy bytes unchanged
+    // (the identity pages) never convert by it.
+    const TCharset* TextCharset() const { return Charset_; }
+    // Whether the text is stored in UTF-8, where 0x8D is part of a character, not a SoftCR.
+    bool Utf8Text() const;
+    // Takes the set a kludge line (display text, with or without its ^A) names, if any.
+    void NoteCharsetKludge(std::string_view line);
+    // Stored bytes (a line, a name, a subject) to display text by the message's set.
+    std::string DecodeStored(std::string_view stored) const;
+    // How the text was read: the set found while reading.
+    TTextCodec ReadCodec() const;
+    // How the message is written: in the set its own CHRS kludge names (an edited or copied
+    // message stays in its set; one to be sent in UTF-8 says so), else the OEM page.
+    TTextCodec WriteCodec() const;
     // Sets the thread kludges from Kludges as they are now.
     void TakeThreadKludges();
 
@@ -114,6 +132,11 @@ public:
 protected:
     // Reads the text of a stored message; called by the accessors while Loaded is false.
     virtual void LoadStored() {}
+    // The names and subject read again from the stored header once the text named its set.
+    virtual void RedecodeHeader() {}
+    // After a text was loaded: the header follows the set the text named.
+    void FollowTextCharset(const TCharset* before);
+    void ForgetTextCharset() { Charset_ = nullptr; }
 
     void EnsureLoaded() {
         if (!Loaded)
@@ -124,6 +147,7 @@ private:
     void AddressFromOrigin();
 
     TCustomBase* Base_;
+    const TCharset* Charset_ = nullptr;
 };
 
 // The MSGID and REPLY values of kludge lines met in stored order, as GetKludge answers them:
