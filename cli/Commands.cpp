@@ -30,7 +30,7 @@ const std::vector<TCommand>& Commands() {
         {"post",
          "post (--area TAG | PATH [--type T] --kind netmail|echomail|bad --tag TAG) [--home DIR]\n"
          "       --from NAME [--from-addr ADDR] --to NAME [--to-addr ADDR] --subject TEXT\n"
-         "       [--attr \"Pvt K/S ...\"] [--reply-to ID] [--origin TEXT] [--file FILE|-]",
+         "       [--attr \"Pvt K/S ...\"] [--reply-to ID] [--origin TEXT] [--utf8] [--file FILE|-]",
          "write one message (UTF-8 text from FILE or standard input) as the program sends it; prints its id",
          RunPost},
         {"areas", "areas [--user N] [--home DIR]",

@@ -9,6 +9,7 @@
 #include "compose/ReplyRules.h"
 #include "config/Config.h"
 #include "core/Attributes.h"
+#include "core/Charset.h"
 #include "core/CodePage.h"
 #include "core/StrUtils.h"
 
@@ -39,6 +40,7 @@ struct TPostOptions {
     std::optional<TMsgId> ReplyTo;
     std::optional<std::string> Origin;
     std::string File = "-";
+    bool Utf8 = false; // stored in UTF-8 with "CHRS: UTF-8 4"
 };
 
 TAddress AddressOption(const TArguments& arguments, std::string_view option) {
@@ -115,10 +117,11 @@ TPostOptions ParsePostOptions(const std::vector<std::string>& args) {
     TArguments arguments(args,
                          {"--area", "--home", "--type", "--kind", "--tag", "--from", "--from-addr", "--to",
                           "--to-addr", "--subject", "--attr", "--reply-to", "--origin", "--file"},
-                         {});
+                         {"--utf8"});
     TPostOptions options;
     ParseTarget(arguments, options);
     options.Home = ConfigHome(arguments);
+    options.Utf8 = arguments.Has("--utf8");
     options.From = DisplayText(Required(arguments, "--from"));
     options.To = DisplayText(Required(arguments, "--to"));
     options.Subject = DisplayText(Required(arguments, "--subject"));
@@ -252,6 +255,8 @@ int Post(const std::vector<std::string>& args, std::ostream& out) {
     rules.Area = &echo;
     rules.Pid = settings.VersionText;
     rules.OemCodePage = ActiveCodePages().OemNumber();
+    if (options.Utf8)
+        rules.Charset = &TCharset::Utf8();
     rules.OriginText =
         Trim(options.Origin ? *options.Origin : ChooseOrigin(echo, settings.Origins, RandomBelow));
     rules.MaxMsgLenKb = settings.MaxMsgLen;

@@ -9,6 +9,7 @@
 #include "config/Echo.h"
 #include "config/User.h"
 #include "core/BufStream.h"
+#include "core/Charset.h"
 #include "core/CodePage.h"
 #include "core/StrUtils.h"
 #include "core/UserInterface.h"
@@ -60,6 +61,14 @@ TTemplateKind KindOf(TComposeMode mode) {
     }
 }
 
+// The set a message's kludges name when it is not the OEM page: an edited message is
+// written back in it.
+const TCharset* OtherCharset(const TStringList& kludges) {
+    const TCharset* set = TCharset::FromKludges(kludges);
+    const TCodePage* oem = ActiveCodePages().Oem();
+    return set && (set->IsUtf8() || !oem || set->Name() != oem->Name()) ? set : nullptr;
+}
+
 TBaseRef OpenBase(TEcho& area) {
     TBaseRef base = area.GetBase();
     if (!base)
@@ -105,6 +114,7 @@ TComposeSession::TComposeSession(TConfig& config, TUser& user, const TComposeReq
     TCustomMsg* current = request.Current;
     if (Mode == TComposeMode::Edit && current) {
         Msg_->Assign(current);
+        OwnCharset = OtherCharset(Msg_->Kludges);
         Reply = EditedReplyValueOf(*Msg_);
         EditedId = request.CurrentId;
         return;
@@ -302,6 +312,7 @@ TSendRules TComposeSession::Rules(TMsgIdSerials& serials) const {
     rules.RealName = User.RealName;
     rules.Pid = Config.Settings.VersionText;
     rules.OemCodePage = ActiveCodePages().OemNumber();
+    rules.Charset = OwnCharset;
     rules.Reply = Reply;
     rules.OriginText = Trim(OriginText);
     rules.EditMode = EditMode();

@@ -19,6 +19,7 @@
 namespace tavro {
 
 class TABUser;
+class TCharset;
 class TConfig;
 class TEcho;
 class TMsgIdSerials;
@@ -134,7 +135,8 @@ private:
     TBaseRef Base;
     std::unique_ptr<TCustomMsg> Msg_;
     std::unique_ptr<TCustomMsg> Answered;
-    std::string Reply; // the REPLY value, verbatim
+    std::string Reply;                    // the REPLY value, verbatim
+    const TCharset* OwnCharset = nullptr; // an edited message's own set, written back in it
     TMsgId EditedId = 0;
     TMsgId RepliedId = 0;
     TMsgId AnsweredId = 0; // the answered or forwarded message, for its draft

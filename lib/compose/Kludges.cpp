@@ -68,7 +68,9 @@ TStringList BuildKludges(const TKludgeFields& fields) {
         kludges.push_back(Kludge(FlagsLine(fields.Attr)));
     if (const std::string realName = Trim(fields.RealName); !realName.empty())
         kludges.push_back(Kludge("RealName: " + realName));
-    if (fields.OemCodePage != 0)
+    if (!fields.Chrs.empty())
+        kludges.push_back(Kludge("CHRS: " + fields.Chrs));
+    else if (fields.OemCodePage != 0)
         kludges.push_back(Kludge("CHRS: CP" + std::to_string(fields.OemCodePage) + " 2"));
     if (!fields.Pid.empty())
         kludges.push_back(Kludge("PID: " + fields.Pid));

@@ -19,6 +19,7 @@ struct TKludgeFields {
     uint32_t Attr = 0;        // only the FLAGS bits count
     std::string RealName;     // trimmed here; empty: no RealName line
     int OemCodePage = 0;      // the CHRS number; 0: no CHRS line
+    std::string Chrs;         // the CHRS text of another set ("UTF-8 4"); wins over the number
     std::string Pid;          // empty: no PID line
     int UtcOffsetMinutes = 0; // for the TZUTC line
 };

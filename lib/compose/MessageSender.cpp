@@ -6,6 +6,7 @@
 
 #include "config/Echo.h"
 #include "core/BufStream.h"
+#include "core/Charset.h"
 
 namespace tavro {
 
@@ -25,6 +26,8 @@ void BuildKludges(TCustomMsg& msg, const TSendRules& rules, uint32_t serial) {
     fields.Attr = msg.GetAttr();
     fields.RealName = rules.RealName;
     fields.OemCodePage = rules.OemCodePage;
+    if (rules.Charset)
+        fields.Chrs = rules.Charset->KludgeText().substr(6); // after "CHRS: "
     fields.Pid = rules.Pid;
     fields.UtcOffsetMinutes = LocalUtcOffsetMinutes(msg.DateWritten);
     msg.GetKludges() = BuildKludges(fields);

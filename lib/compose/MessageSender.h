@@ -9,6 +9,7 @@
 
 namespace tavro {
 
+class TCharset;
 class TEcho;
 class TMsgIdSerials;
 
@@ -18,6 +19,9 @@ struct TSendRules {
     std::string RealName;
     std::string Pid;
     int OemCodePage = 0;
+    // The set the message is stored in when not the OEM page (UTF-8 on request, an edited
+    // message's own set); its CHRS kludge says so and the base writes the text in it.
+    const TCharset* Charset = nullptr;
     std::string Reply;      // the REPLY value, verbatim; empty for none
     std::string OriginText; // trimmed
     bool EditMode = false;  // an edited message keeps its text as it is: no origin line

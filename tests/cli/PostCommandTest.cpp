@@ -109,6 +109,20 @@ TEST_F(PostCommandTest, EchomailIntoAConfiguredArea) {
               std::stoul(msg->GetKludge("MSGID:").substr(12), nullptr, 16));
 }
 
+// On request the text is stored in UTF-8 and says so; the program and the command line
+// read it back right.
+TEST_F(PostCommandTest, Utf8OnRequest) {
+    const TCliResult result = PostEcho({"--utf8"});
+    ASSERT_EQ(result.Status, 0) << result.Err;
+    EXPECT_NE(ReadFile(Home.File("rutest.jdt")).find("Ёжик в тумане\r"), std::string::npos);
+    TJamBase base(Jam, "RU.TEST", "");
+    TMsgHandle msg = Read(base, 0);
+    EXPECT_EQ(msg->GetKludge("CHRS:"), "UTF-8 4");
+    EXPECT_EQ(ActiveDisplayPage().ToUtf8(msg->Body.at(0).Text), "Ёжик в тумане");
+    const TCliResult shown = Invoke({"show", Jam, "0"});
+    EXPECT_NE(shown.Out.find("Ёжик в тумане"), std::string::npos) << shown.Out;
+}
+
 // Netmail from a point through the base path: FMPT and INTL, the attributes given, the flag
 // file line from the home's settings.
 TEST_F(PostCommandTest, NetmailThroughABasePath) {

@@ -275,6 +275,23 @@ TEST_F(ComposeSessionTest, EditReplacesTheMessage) {
     EXPECT_EQ(msg->Attr & 0x21, 0x21u);
 }
 
+// An edited message stays in the set it was written in, its kludge with it.
+TEST_F(ComposeSessionTest, EditKeepsTheMessagesCharacterSet) {
+    const std::string hello = "\xCF\xF0\xE8\xE2\xE5\xF2"; // "Привет", display page
+    Post(*Echo,
+         {"\x01MSGID: 2:5020/7 1", "\x01"
+                                   "CHRS: KOI8-R 2"},
+         {hello});
+    auto session = Open(TComposeMode::Edit, Echo, Echo, 0);
+    ASSERT_EQ(session->Send(Fields(*session), {TBodyLine(hello + "!")}, Serials), TSendOutcome::Sent);
+    session->CloseAfterSend();
+    TMsgHandle msg = Stored(*Echo, 0);
+    EXPECT_EQ(msg->GetKludge("CHRS:"), "KOI8-R 2");
+    EXPECT_EQ(Texts(msg->Body), std::vector<std::string>{hello + "!"});
+    EXPECT_NE(tavro::test::ReadFile(Home.File("echo.jdt")).find("\xF0\xD2\xC9\xD7\xC5\xD4!"),
+              std::string::npos);
+}
+
 TEST_F(ComposeSessionTest, AnsweredMessageDeletedAsTheSettingsSay) {
     Config.Settings.ReplyDelEchomail = true;
     Post(*Echo, {"\x01MSGID: 2:5020/7 1"});
