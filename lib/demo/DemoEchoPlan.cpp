@@ -222,7 +222,7 @@ TDemoLetter TDemoEchoPlan::Header(int author, int when, int parent, const std::s
         letter.Kludges.push_back(KludgeLine("PID", Version));
     } else {
         letter.Kludges.push_back(KludgeLine("PID", writer.Editor));
-        letter.Kludges.push_back(KludgeLine("CHRS", "CP866 2"));
+        letter.Kludges.push_back(KludgeLine("CHRS", writer.Chrs));
         letter.Kludges.push_back(KludgeLine("TZUTC", writer.TzUtc));
     }
     return letter;

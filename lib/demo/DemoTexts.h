@@ -10,12 +10,13 @@ namespace tavro {
 
 // Someone who writes in the demo's areas.
 struct TDemoPerson {
-    const char* Name;      // as the From field holds it
-    const char* Address;   // "2:5020/52"
-    const char* ShortName; // what friends call them in a Russian greeting
-    const char* Origin;    // the origin line's text before the address
-    const char* Editor;    // PID and tearline; empty: the program's own version text
-    const char* TzUtc;     // the TZUTC kludge's value
+    const char* Name;             // as the From field holds it
+    const char* Address;          // "2:5020/52"
+    const char* ShortName;        // what friends call them in a Russian greeting
+    const char* Origin;           // the origin line's text before the address
+    const char* Editor;           // PID and tearline; empty: the program's own version text
+    const char* TzUtc;            // the TZUTC kludge's value
+    const char* Chrs = "CP866 2"; // the set their editor stores letters in, as CHRS names it
 };
 
 // Everyone, the demo's user first.
