@@ -292,6 +292,22 @@ TEST_F(ComposeSessionTest, EditKeepsTheMessagesCharacterSet) {
               std::string::npos);
 }
 
+// A quote of a KOI8-R message is a new message: written in the OEM page, with the right
+// letters.
+TEST_F(ComposeSessionTest, QuoteOfAKoi8MessageIsWrittenInTheOemPage) {
+    const std::string hello = "\xCF\xF0\xE8\xE2\xE5\xF2"; // "Привет", display page
+    Post(*Echo,
+         {"\x01MSGID: 2:5020/7 1", "\x01"
+                                   "CHRS: KOI8-R 2"},
+         {hello});
+    auto session = Open(TComposeMode::Quote, Echo, Echo, 0);
+    ASSERT_EQ(session->Send(Fields(*session), session->Msg().Body, Serials), TSendOutcome::Sent);
+    TMsgHandle msg = Stored(*Echo, 1);
+    EXPECT_EQ(msg->GetKludge("CHRS:"), "CP866 2");
+    EXPECT_NE(tavro::test::ReadFile(Home.File("echo.jdt")).find(" IP> \x8Fp\xA8\xA2\xA5\xE2\r"),
+              std::string::npos);
+}
+
 TEST_F(ComposeSessionTest, AnsweredMessageDeletedAsTheSettingsSay) {
     Config.Settings.ReplyDelEchomail = true;
     Post(*Echo, {"\x01MSGID: 2:5020/7 1"});
