@@ -17,6 +17,7 @@
 #include "config/Echo.h"
 #include "config/Template.h"
 #include "config/User.h"
+#include "core/BufStream.h"
 #include "core/Settings.h"
 #include "core/StrUtils.h"
 #include "reader/MsgDelete.h"
@@ -117,16 +118,26 @@ void TReaderOperations::TransferTo(TEcho& target, bool move) {
     TEcho* open = Form->Area()->OpenEcho();
     if (!base)
         return;
-    TBaseRef targetBase;
+    // Copies go through bases of their own that move the stored bytes as they are, whatever
+    // set a message is in. The reader's base writes its pointer and marks first and reads
+    // the area again afterwards.
+    TBaseRef source, raw;
     try {
-        targetBase = WritableBase(target);
+        WritableBase(target);
+        base->Close();
+        source = open->NewRawBase();
+        raw = target.NewRawBase();
+        if (!source || !raw)
+            throw EFileError("no message base to copy through", 0);
+        source->Rescan();
+        raw->Rescan();
     } catch (const std::exception& e) {
         MessageDlg(Form, ToQt(e.what()), mtError, mbtOK);
         return;
     }
     TCopiedIds& copied = Copied[open];
     const TCopiedIds before = copied;
-    TMsgTransfer transfer(*base, *targetBase, move, &copied);
+    TMsgTransfer transfer(*source, *raw, move, &copied);
     TTransferForm dialog(
         move ? TTransferForm::tmMove : TTransferForm::tmCopy, WorkIds(),
         [&transfer](TMsgId id) { return transfer.Step(id); }, [&transfer] { return transfer.Flush(); },

@@ -1,5 +1,7 @@
 #include "Echo.h"
 
+#include "core/CodePage.h"
+
 #include "bases/BaseFactory.h"
 
 namespace tavro {
@@ -24,6 +26,22 @@ TBaseRef TEcho::GetBase() {
         Base_->ScanSettings = Settings;
     }
     return Base_;
+}
+
+TBaseRef TEcho::NewRawBase() const {
+    TBaseRef base;
+    try {
+        base = NewBase(BaseType, Path, EchoType == etEchomail ? Name : std::string(),
+                       EchoType == etNetmail ? Name : std::string());
+    } catch (const std::exception&) {
+        return {};
+    }
+    if (base) {
+        base->CodePages = TCodePagePair::Identity();
+        base->DoNotIgnoreSoftCR = true;
+        base->ScanSettings = Settings;
+    }
+    return base;
 }
 
 void TEcho::CloseBase() {

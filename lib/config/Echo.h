@@ -44,6 +44,10 @@ public:
     // A reference to the area's base, made first when there is none; empty for a base type
     // without storage. Opening creates no file.
     TBaseRef GetBase();
+    // A base of its own on the area's files that reads and writes the stored bytes as they are
+    // (no code page, SoftCR kept): copies and moves go through it byte for byte, whatever
+    // character set a message is in. Null when the base type has no storage.
+    TBaseRef NewRawBase() const;
     TCustomBase* Base() const { return Base_.Get(); }
     // Lets go of the area's reference; a composer holding another keeps the base.
     void CloseBase();

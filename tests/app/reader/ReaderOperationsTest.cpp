@@ -1,7 +1,7 @@
 // The reader's operations on messages through its windows: delete, copy, the transfer
 // dialog's cancel between messages, and writing to a file.
-#include "reader/MsgListPane.h"
 #include "reader/ReaderOperations.h"
+#include "reader/MsgListPane.h"
 #include "reader/SelectAreaDialog.h"
 #include "reader/TransferForm.h"
 #include "reader/ViewForm.h"
@@ -11,6 +11,7 @@
 #include "bases/JamBase.h"
 #include "config/Config.h"
 #include "config/Echo.h"
+#include "core/CodePage.h"
 #include "reader/MsgTransfer.h"
 
 #include "ReaderHome.h"
@@ -105,6 +106,38 @@ private slots:
         QCOMPARE(Count(Target), 1);
         QCOMPARE(Count(Source), 2);
         QCOMPARE(Reader->Area()->Marks().Count(), 0);
+    }
+
+    // A UTF-8 message with characters the display page lacks is copied byte for byte.
+    void copyIsByteForByte() {
+        OpenReader({});
+        const std::string text = "\xD0\x9F\xD1\x80\xD0\xB8 \xCE\xBB \xF0\x9F\x98\x80 \xD1\x8D"; // "При λ 😀 э"
+        {
+            TJamBase raw(Source, "X", "");
+            raw.CodePages = TCodePagePair::Identity();
+            raw.DoNotIgnoreSoftCR = true;
+            raw.Rescan();
+            auto msg = raw.NewMsg();
+            msg->FromName = "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"; // "Иван"
+            msg->Subject = text;
+            msg->Kludges = {"\x01"
+                            "CHRS: UTF-8 4"};
+            msg->Body = {TBodyLine(text)};
+            QVERIFY(msg->Save());
+        }
+        Reader->Area()->Reload();
+        Reader->ListPane()->FocusMessage(0);
+        ChooseArea("RU.TARGET");
+        Reader->Action(QStringLiteral("CopyAction"))->trigger();
+        TJamBase copy(Target, "X", "");
+        copy.CodePages = TCodePagePair::Identity();
+        copy.DoNotIgnoreSoftCR = true;
+        copy.Rescan();
+        QCOMPARE(copy.GetCount(), 1);
+        TMsgHandle msg = copy.GetMsg(0);
+        QCOMPARE(msg->GetBody().at(0).Text, text);
+        QCOMPARE(msg->Subject, text);
+        QCOMPARE(msg->FromName, std::string("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"));
     }
 
     // Cancel works between two messages: of 50 marked, the 20 moved are in the target only and
