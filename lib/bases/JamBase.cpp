@@ -667,7 +667,7 @@ struct TJamListSubfields {
 const TCharset* ListCharset(const TCharset* named, const TCodePagePair& pages) {
     if (!named || pages.IsIdentity())
         return nullptr;
-    return named->IsUtf8() || named->Name() != pages.Oem()->Name() ? named : nullptr;
+    return named->IsPage(pages.Oem()) ? nullptr : named;
 }
 
 } // namespace

@@ -65,8 +65,7 @@ TTemplateKind KindOf(TComposeMode mode) {
 // written back in it.
 const TCharset* OtherCharset(const TStringList& kludges) {
     const TCharset* set = TCharset::FromKludges(kludges);
-    const TCodePage* oem = ActiveCodePages().Oem();
-    return set && (set->IsUtf8() || !oem || set->Name() != oem->Name()) ? set : nullptr;
+    return set && !set->IsPage(ActiveCodePages().Oem()) ? set : nullptr;
 }
 
 TBaseRef OpenBase(TEcho& area) {

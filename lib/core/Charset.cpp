@@ -170,6 +170,10 @@ const TCharset& TCharset::Utf8() {
     return *Known()[Utf8Index];
 }
 
+bool TCharset::IsPage(const TCodePage* page) const {
+    return !IsUtf8() && page != nullptr && Name_ == page->Name();
+}
+
 std::string TCharset::KludgeText() const {
     return "CHRS: " + KludgeName_ + " " + std::to_string(Level_);
 }

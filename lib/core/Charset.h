@@ -34,6 +34,8 @@ public:
     // "CP866", "KOI8-R", "ISO-8859-1", "UTF-8"...
     const std::string& Name() const { return Name_; }
     bool IsUtf8() const { return Page_ == nullptr; }
+    // Whether this is that single-byte page (the OEM page, which needs no set of its own).
+    bool IsPage(const TCodePage* page) const;
     // The single-byte page; null for UTF-8.
     const TCodePage* Page() const { return Page_.get(); }
     // "CHRS: CP866 2", "CHRS: LATIN-1 2", "CHRS: UTF-8 4", without the ^A.

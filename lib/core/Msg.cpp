@@ -158,7 +158,7 @@ void TCustomMsg::NoteCharsetKludge(std::string_view line) {
     if (pages.IsIdentity())
         return;
     const TCharset* named = TCharset::FromKludgeLine(line);
-    if (named && (named->IsUtf8() || named->Name() != pages.Oem()->Name()))
+    if (named && !named->IsPage(pages.Oem()))
         Charset_ = named;
 }
 
@@ -175,7 +175,7 @@ TTextCodec TCustomMsg::ReadCodec() const {
 TTextCodec TCustomMsg::WriteCodec() const {
     const TCodePagePair& pages = CodePages();
     const TCharset* set = pages.IsIdentity() ? nullptr : TCharset::FromKludges(Kludges);
-    if (set && !set->IsUtf8() && set->Name() == pages.Oem()->Name())
+    if (set && set->IsPage(pages.Oem()))
         set = nullptr;
     return TTextCodec(pages, set, KeepSoftCR());
 }
